@@ -1,0 +1,8 @@
+#include "engine/modCSV.h"
+
+namespace tessaly {
+
+modCSV::modCSV(Reporter& reporter) : reporter_(reporter) {}
+modCSV::~modCSV() = default;
+
+}  // namespace tessaly
