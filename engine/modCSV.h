@@ -21,6 +21,7 @@ class NameSpace;
 }  // namespace outlook
 
 class CardFileReader;
+class TempFileLock;
 
 // The card being parsed: 47 columns (column n at index n - 1) and whether it is
 // held, not yet written.
@@ -46,6 +47,9 @@ class modCSV {
 
   // Opens the export as "file number 1" and splits its header into `names`.
   bool OpenCardFile(const std::string& path, std::vector<std::u16string>& names);
+  // Closes file number 1 if it is open; mCardFileOpen is left as it is (the Open
+  // command closes the previous export this way before opening the next).
+  void CloseCardFile();
 
   bool CreateCardDatabase(const std::string& path);
   static bool FileExists(const std::string& path);
@@ -79,6 +83,11 @@ class modCSV {
 
  private:
   Reporter& reporter_;
+  // Held from the first conversion on, so no other process shares mTempDbPath.
+  std::unique_ptr<TempFileLock> tempLock_;
+  std::string tempLockPath_;
+  // A telephone number joined to its extension, reused from card to card.
+  std::u16string joined_;
 };
 
 }  // namespace tessaly

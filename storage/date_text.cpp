@@ -25,10 +25,18 @@ constexpr std::array<std::string_view, 12> kMonthNames = {
     "january", "february", "march",     "april",   "may",      "june",
     "july",    "august",   "september", "october", "november", "december"};
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-bool IsLetter(char16_t c) { return Lower(c) >= u'a' && Lower(c) <= u'z'; }
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t';
+}
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+char16_t Lower(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+bool IsLetter(char16_t c) {
+  return Lower(c) >= u'a' && Lower(c) <= u'z';
+}
 
 // A forward reader over the trimmed text. A failed Read* leaves the position
 // anywhere: callers give up on the whole form then.
@@ -240,8 +248,12 @@ DateParts SplitJetDate(double value) {
 
   const year_month_day ymd{kEpoch + days{dayNumber}};
   const int s = static_cast<int>(seconds);
-  return DateParts{static_cast<int>(ymd.year()), static_cast<int>(unsigned{ymd.month()}),
-                   static_cast<int>(unsigned{ymd.day()}), s / 3600, s / 60 % 60, s % 60};
+  return DateParts{static_cast<int>(ymd.year()),
+                   static_cast<int>(unsigned{ymd.month()}),
+                   static_cast<int>(unsigned{ymd.day()}),
+                   s / 3600,
+                   s / 60 % 60,
+                   s % 60};
 }
 
 std::string FormatGeneralDate(double value) {

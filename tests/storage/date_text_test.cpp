@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -11,9 +12,18 @@ namespace {
 
 constexpr double kJan5th2024 = 45296;  // 2024-01-05
 constexpr double kHour = 1.0 / 24;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr auto kMillionCallsBudget = std::chrono::seconds(10);
+#else
+constexpr auto kMillionCallsBudget = std::chrono::seconds(1);
+#endif
 
-std::u16string U16(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
-std::optional<double> Parse(std::string_view ascii) { return ParseDateText(U16(ascii)); }
+std::u16string U16(std::string_view ascii) {
+  return {ascii.begin(), ascii.end()};
+}
+std::optional<double> Parse(std::string_view ascii) {
+  return ParseDateText(U16(ascii));
+}
 
 struct Accepted {
   const char* text;
@@ -22,17 +32,28 @@ struct Accepted {
 
 TEST(ParseDateText, AcceptsEveryDateForm) {
   const Accepted cases[] = {
-      {"1/5/2024", kJan5th2024},     {"01/05/2024", kJan5th2024},
-      {"1/5/24", kJan5th2024},       {"1-5-2024", kJan5th2024},
-      {"01-05-24", kJan5th2024},     {"2024-1-5", kJan5th2024},
-      {"2024-01-05", kJan5th2024},   {"2024/1/5", kJan5th2024},
-      {"5-Jan-2024", kJan5th2024},   {"05-JANUARY-2024", kJan5th2024},
-      {"5 jan 2024", kJan5th2024},   {"5  January\t2024", kJan5th2024},
-      {"Jan 5 2024", kJan5th2024},   {"january 5, 2024", kJan5th2024},
-      {"Jan 05,2024", kJan5th2024},  {"  1/5/2024\t ", kJan5th2024},
-      {"Sep 30 2024", 45565},        {"September 30 2024", 45565},
-      {"2/29/2000", 36585},          {"1/1/1900", 2},
-      {"12/30/1899", 0},             {"May 1 2024", 45413},
+      {"1/5/2024", kJan5th2024},
+      {"01/05/2024", kJan5th2024},
+      {"1/5/24", kJan5th2024},
+      {"1-5-2024", kJan5th2024},
+      {"01-05-24", kJan5th2024},
+      {"2024-1-5", kJan5th2024},
+      {"2024-01-05", kJan5th2024},
+      {"2024/1/5", kJan5th2024},
+      {"5-Jan-2024", kJan5th2024},
+      {"05-JANUARY-2024", kJan5th2024},
+      {"5 jan 2024", kJan5th2024},
+      {"5  January\t2024", kJan5th2024},
+      {"Jan 5 2024", kJan5th2024},
+      {"january 5, 2024", kJan5th2024},
+      {"Jan 05,2024", kJan5th2024},
+      {"  1/5/2024\t ", kJan5th2024},
+      {"Sep 30 2024", 45565},
+      {"September 30 2024", 45565},
+      {"2/29/2000", 36585},
+      {"1/1/1900", 2},
+      {"12/30/1899", 0},
+      {"May 1 2024", 45413},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c.text), c.value) << c.text;
 }
@@ -97,9 +118,11 @@ TEST(ParseDateText, RejectsBadTimes) {
 
 TEST(ParseDateText, RejectsJunk) {
   for (const char* text :
-       {"", "   ", "x", "2024", "1/5", "1/5/2024/", "1/5-2024", "2024-1/5", "1//2024", "Jan 5",
-        "Janu 5 2024", "Sept 5 2024", "5Jan2024", "5/Jan/2024", "Jan-5-2024", "1/5/2024 x",
-        "+1/5/2024", "1/5/2024\n", "1.5.2024", "100000000000000000000/1/2024"}) {
+       {"",          "   ",        "x",           "2024",
+        "1/5",       "1/5/2024/",  "1/5-2024",    "2024-1/5",
+        "1//2024",   "Jan 5",      "Janu 5 2024", "Sept 5 2024",
+        "5Jan2024",  "5/Jan/2024", "Jan-5-2024",  "1/5/2024 x",
+        "+1/5/2024", "1/5/2024\n", "1.5.2024",    "100000000000000000000/1/2024"}) {
     EXPECT_EQ(Parse(text), std::nullopt) << text;
   }
   EXPECT_EQ(ParseDateText(u"1/5/2024\u00a0"), std::nullopt);
@@ -157,7 +180,7 @@ TEST(ParseDateText, MillionCallsAreFast) {
   for (int i = 0; i < 1'000'000; ++i) sum += ParseDateText(texts[i % 4]).value_or(0);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GT(sum, 0);
-  EXPECT_LT(elapsed, std::chrono::seconds(1));
+  EXPECT_LT(elapsed, kMillionCallsBudget);
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+// tessaly-convert EXPORT OUTPUT.mdb: File > Open, Edit > Parse records and
+// File > Save as, without a window.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "engine/card_file_reader.h"
+#include "engine/modCSV.h"
+#include "platform/reporter.h"
+
+#ifndef TESSALY_VERSION
+#define TESSALY_VERSION "1.2.0"
+#endif
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr uint64_t kProgressFrom = uint64_t{4} << 20;
+
+const char kUsage[] =
+    "Usage: tessaly-convert EXPORT OUTPUT.mdb\n"
+    "Converts an Orvane card export (comma-separated, Windows-1252) into a Jet 4\n"
+    "database with the table tblCardData, and saves it as OUTPUT.mdb, replacing a\n"
+    "file of that name.\n"
+    "\n"
+    "Messages go to stderr as \"Err <number> <description>\", one per line; the\n"
+    "outcome and the counts of cards written and failed go to stdout. Nothing is\n"
+    "written to OUTPUT.mdb unless the whole export was converted.\n"
+    "\n"
+    "Exit status: 0 converted and saved; 1 not converted or not saved; 2 bad usage.\n"
+    "A card the database refuses (a value too long, a date it cannot read) is\n"
+    "reported and counted as failed; the other cards are still saved.\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+// Messages of the window, one line each on stderr; a progress line, when shown,
+// is cleared first.
+class StderrReporter : public tessaly::Reporter {
+ public:
+  void Show(const std::string& text, tessaly::Icon /*icon*/) override {
+    ClearProgress();
+    std::string line = text;
+    for (char& c : line) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+  }
+
+  void Progress(uint64_t done, uint64_t total) {
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == shownPercent_) return;
+    shownPercent_ = percent;
+    std::fprintf(stderr, "\rConverting... %3d%%", percent > 100 ? 100 : percent);
+    std::fflush(stderr);
+  }
+
+  void ClearProgress() {
+    if (shownPercent_ < 0) return;
+    std::fputs("\r\033[K", stderr);
+    shownPercent_ = -1;
+  }
+
+ private:
+  int shownPercent_ = -1;
+};
+
+int UsageError(const char* message) {
+  std::fprintf(stderr, "tessaly-convert: %s\nTry 'tessaly-convert --help'.\n", message);
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> paths;
+  bool optionsDone = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!optionsDone && arg == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!optionsDone && arg == "--version") {
+      std::puts("tessaly-convert " TESSALY_VERSION);
+      return 0;
+    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
+      return UsageError(("unknown option " + std::string(arg)).c_str());
+    } else {
+      paths.emplace_back(arg);
+    }
+  }
+  if (paths.size() != 2) return UsageError("expected EXPORT and OUTPUT.mdb");
+  const std::string& exportPath = paths[0];
+  const std::string& outputPath = paths[1];
+  // Saving over the export would destroy the only copy of the cards.
+  std::error_code ec;
+  if (std::filesystem::equivalent(exportPath, outputPath, ec)) {
+    return UsageError("OUTPUT.mdb names the export file itself");
+  }
+
+  StderrReporter reporter;
+  tessaly::modCSV converter(reporter);
+
+  std::vector<std::u16string> names;
+  if (!converter.OpenCardFile(exportPath, names)) return kExitFailed;
+
+  if (isatty(STDERR_FILENO) != 0 && converter.mCardFile->Size() > kProgressFrom) {
+    converter.mProgress = [&reporter](uint64_t done, uint64_t total) {
+      reporter.Progress(done, total);
+    };
+  }
+  const bool converted = converter.ConvertCardFile();
+  reporter.ClearProgress();
+  const int64_t stoppedAt = converter.mCardFile ? converter.mCardFile->LineNumber() : 0;
+
+  bool saved = false;
+  if (converted) {
+    std::puts("Translation complete.");
+    std::fflush(stdout);
+    saved = converter.SaveCardDatabase(outputPath);
+    if (saved) std::puts("MDB file saved.");
+  } else {
+    std::puts("Translation incomplete.");
+    converter.CloseCardDatabase();
+  }
+  std::printf("Cards written: %lld, cards failed: %lld.",
+              static_cast<long long>(converter.mCardsWritten),
+              static_cast<long long>(converter.mCardsFailed));
+  if (!converted && stoppedAt > 1)
+    std::printf(" Stopped at line %lld.", static_cast<long long>(stoppedAt));
+  if (!converted && converter.mCardsWritten > 0) {
+    std::printf(" The cards written are kept in %s.", converter.mTempDbPath.c_str());
+  }
+  std::putchar('\n');
+  return converted && saved ? 0 : kExitFailed;
+}

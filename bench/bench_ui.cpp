@@ -1,0 +1,202 @@
+// Times Edit > Parse records in the real window (offscreen) on a generated export:
+// the conversion plus the listing in lvMDB, the first paint of the list and a
+// jump to its last row, with the process's resident memory.
+//
+//   bench_ui [CARDS]        (default 100000)
+
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "engine/modCSV.h"
+#include "ui/file_dialogs.h"
+#include "ui/frmTessaly.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Resident memory in MB, from the kernel's account.
+double ResidentMb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    double kb = 0;
+    if (key == "VmRSS:" && status >> kb) return kb / 1024;
+  }
+  return 0;
+}
+
+// Typical cards: most fields filled, some phone extensions and dates, every
+// tenth card with a note over three lines.
+void WriteExport(const std::string& path, int cards) {
+  std::ofstream out(path, std::ios::binary);
+  auto line = [&out](auto&& column) {
+    out << '"';
+    for (int c = 1; c <= 47; ++c) {
+      if (c > 1) out << "\",\"";
+      out << column(c);
+    }
+  };
+  line([](int c) { return "Field " + std::to_string(c); });
+  out << "\"\r\n";
+  for (int i = 0; i < cards; ++i) {
+    const std::string n = std::to_string(i);
+    const bool longNote = i % 10 == 0;
+    line([&](int c) -> std::string {
+      switch (c) {
+        case 1:
+          return i % 3 ? "Mr." : "Ms.";
+        case 2:
+          return "First" + n;
+        case 3:
+          return "Last" + n;
+        case 7:
+        case 22:
+          return n + " Market Street";
+        case 9:
+        case 24:
+          return "Springfield";
+        case 10:
+        case 25:
+          return "IL";
+        case 11:
+        case 26:
+          return "62" + std::to_string(100 + i % 900);
+        case 12:
+        case 27:
+          return "USA";
+        case 13:
+        case 28:
+          return "+1 217 555 " + std::to_string(1000 + i % 9000);
+        case 14:
+          return i % 4 ? "" : "12";
+        case 18:
+          return "Company " + std::to_string(i % 500);
+        case 19:
+          return "Engineer";
+        case 33:
+          return "Business";
+        case 35:
+          return i % 5 ? ""
+                       : std::to_string(1 + i % 12) + "/" + std::to_string(1 + i % 28) + "/1970";
+        case 47:
+          return longNote ? "Met at the fair" : "Short note " + n;
+        default:
+          return "";
+      }
+    });
+    out << (longNote ? "\r\nAsked for the catalogue\r\n\"\r\n" : "\"\r\n");
+  }
+}
+
+class CountingReporter : public tessaly::Reporter {
+ public:
+  void Show(const std::string& text, tessaly::Icon) override {
+    ++count;
+    std::fprintf(stderr, "report: %s\n", text.c_str());
+  }
+  int count = 0;
+};
+
+class PresetDialogs : public tessaly::FileDialogs {
+ public:
+  PresetDialogs(QString open, QString save) : open_(std::move(open)), save_(std::move(save)) {}
+  std::optional<QString> ShowOpen(const tessaly::FileDialogOptions&) override { return open_; }
+  std::optional<QString> ShowSave(const tessaly::FileDialogOptions&) override { return save_; }
+
+ private:
+  QString open_;
+  QString save_;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const int cards = argc > 1 ? std::atoi(argv[1]) : 100000;
+  QTemporaryDir dir;
+  if (!dir.isValid()) return 1;
+  const QString exportPath = dir.filePath("bench.csv");
+  WriteExport(exportPath.toStdString(), cards);
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Orvane Tessaly"));
+  CountingReporter reporter;
+  tessaly::modCSV csv(reporter);
+  PresetDialogs dialogs(exportPath, dir.filePath("bench.mdb"));
+  tessaly::frmTessaly window(csv, dialogs);
+  window.show();
+  QCoreApplication::processEvents();
+
+  window.mnuFileOpen->trigger();
+  const double rssBefore = ResidentMb();
+
+  auto start = Clock::now();
+  window.mnuEditParse->trigger();
+  const double parseMs = MsSince(start);
+  const double rssParsed = ResidentMb();
+
+  start = Clock::now();
+  window.lvMDB->viewport()->repaint();
+  const double paintMs = MsSince(start);
+
+  start = Clock::now();
+  window.lvMDB->scrollToBottom();
+  window.lvMDB->viewport()->repaint();
+  const double lastRowsMs = MsSince(start);
+  const double rssShown = ResidentMb();
+
+  // Again while the first listing is shown: it is moved to the spool first.
+  window.mnuFileOpen->trigger();
+  start = Clock::now();
+  window.mnuEditParse->trigger();
+  const double parseAgainMs = MsSince(start);
+
+  // The same again in two steps, to tell the conversion from the listing.
+  window.mnuFileOpen->trigger();
+  start = Clock::now();
+  const bool converted = csv.ConvertCardFile();
+  const double convertMs = MsSince(start);
+  start = Clock::now();
+  window.FillTableListView();
+  const double listMs = MsSince(start);
+
+  start = Clock::now();
+  window.mnuFileSaveAs->trigger();
+  const double saveMs = MsSince(start);
+  window.lvMDB->scrollToTop();
+  window.lvMDB->viewport()->repaint();
+  const double rssSaved = ResidentMb();
+
+  const int rows = window.lvMDB->model()->rowCount();
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("cards                      %d (listed rows %d)\n", cards, rows);
+  std::printf("export size                %.1f MB\n",
+              static_cast<double>(QFile(exportPath).size()) / (1024.0 * 1024.0));
+  std::printf("Edit > Parse records       %.1f ms (conversion %.1f ms + listing %.1f ms)\n",
+              parseMs, convertMs, listMs);
+  std::printf("Parse again over a listing   %.1f ms (the listing spooled first)\n", parseAgainMs);
+  std::printf("Save as                    %.1f ms (listing spooled, file copied)\n", saveMs);
+  std::printf("first paint of the list    %.1f ms\n", paintMs);
+  std::printf("jump to the last rows      %.1f ms\n", lastRowsMs);
+  std::printf("RSS before / after Parse   %.1f / %.1f MB (after paint %.1f, after save %.1f MB)\n",
+              rssBefore, rssParsed, rssShown, rssSaved);
+  std::printf("peak RSS                   %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
+  std::printf("reports                    %d\n", reporter.count);
+  return converted && rows == cards && reporter.count == 0 ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+#include "engine/card_file_reader.h"
+#include "engine/card_line.h"
+#include "engine/engine_failure.h"
+#include "engine/modCSV.h"
+
+namespace tessaly {
+
+bool modCSV::OpenCardFile(const std::string& path, std::vector<std::u16string>& names) {
+  bool result = false;
+  try {
+    mCardFile = std::make_unique<CardFileReader>(path);
+    mCardFileOpen = true;
+    std::u16string header;
+    mCardFile->ReadLine(header);
+    SplitCardLine(header, names);
+    TrimColumnQuotes(names);
+    result = true;
+  } catch (...) {
+    ReportCaught(reporter_, Icon::Critical);
+  }
+  return result;
+}
+
+void modCSV::CloseCardFile() {
+  mCardFile.reset();
+}
+
+}  // namespace tessaly

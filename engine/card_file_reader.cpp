@@ -1,0 +1,100 @@
+#include "engine/card_file_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/cp1252.h"
+#include "platform/failure.h"
+#include "platform/file_failure.h"
+
+namespace tessaly {
+
+namespace {
+constexpr size_t kBlock = size_t{1} << 20;
+}
+
+CardFileReader::CardFileReader(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw FileFailure(errno, path);
+  struct stat st {};
+  if (fstat(fd_, &st) != 0) {
+    const int e = errno;
+    ::close(fd_);
+    throw FileFailure(e, path);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd_);
+    throw FileFailure(EISDIR, path);
+  }
+  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  buffer_ = std::make_unique<char[]>(kBlock);
+}
+
+CardFileReader::~CardFileReader() {
+  ::close(fd_);
+}
+
+bool CardFileReader::Fill() {
+  if (eof_) return false;
+  consumed_ += end_;
+  pos_ = end_ = 0;
+  for (;;) {
+    const auto n = ::read(fd_, buffer_.get(), kBlock);
+    if (n > 0) {
+      end_ = static_cast<size_t>(n);
+      return true;
+    }
+    if (n == 0) {
+      eof_ = true;
+      return false;
+    }
+    if (errno != EINTR) throw FileFailure(errno, path_);
+  }
+}
+
+bool CardFileReader::AtEnd() {
+  if (pos_ == end_ && !Fill()) return true;
+  if (skipLf_) {
+    skipLf_ = false;
+    if (buffer_[pos_] == '\n') {
+      ++pos_;
+      if (pos_ == end_ && !Fill()) return true;
+    }
+  }
+  return false;
+}
+
+void CardFileReader::ReadLine(std::u16string& line) {
+  line.clear();
+  if (AtEnd()) throw Failure(err::kInputPastEnd, "Input past end of file: " + path_);
+  ++lines_;
+  size_t length = 0;
+  for (;;) {
+    if (pos_ == end_ && !Fill()) break;
+    const char* start = buffer_.get() + pos_;
+    const size_t avail = end_ - pos_;
+    const auto* cr = static_cast<const char*>(std::memchr(start, '\r', avail));
+    const size_t n = cr != nullptr ? static_cast<size_t>(cr - start) : avail;
+    length += n;
+    // Past the limit the rest of the line is only skipped, so the file stays
+    // positioned after the refused line.
+    if (length <= kMaxLineBytes) AppendCp1252(line, start, n);
+    pos_ += n;
+    if (cr != nullptr) {
+      ++pos_;
+      skipLf_ = true;
+      break;
+    }
+  }
+  if (length > kMaxLineBytes) {
+    std::u16string().swap(line);
+    throw Failure(err::kLineTooLong, "Line too long: line " + std::to_string(lines_) +
+                                         " of the export is longer than 64 MB");
+  }
+}
+
+}  // namespace tessaly

@@ -1,0 +1,54 @@
+#pragma once
+
+// "File number 1": the export file, read sequentially in large blocks and handed
+// out line by line, decoded from Windows-1252.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tessaly {
+
+class CardFileReader {
+ public:
+  // A line longer than this is refused rather than held in memory: a real card is
+  // far smaller, and a file without line ends (a binary file) must not exhaust memory.
+  static constexpr size_t kMaxLineBytes = size_t{64} << 20;
+
+  // Opens `path` for reading; throws Failure when it is missing, unreadable or a folder.
+  explicit CardFileReader(const std::string& path);
+  ~CardFileReader();
+  CardFileReader(const CardFileReader&) = delete;
+  CardFileReader& operator=(const CardFileReader&) = delete;
+
+  // The end-of-file test: no further line. A file that ends with a terminator has no
+  // empty line after it.
+  bool AtEnd();
+
+  // The next line without its terminator (CR, or CR LF; a lone LF stays in the
+  // line). Throws Failure at the end of the file, or for a line over kMaxLineBytes,
+  // which is then skipped.
+  void ReadLine(std::u16string& line);
+
+  uint64_t BytesRead() const { return consumed_ + pos_; }
+  uint64_t Size() const { return size_; }
+  // Lines read so far.
+  int64_t LineNumber() const { return lines_; }
+
+ private:
+  bool Fill();
+
+  std::string path_;
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  uint64_t consumed_ = 0;  // bytes before buffer_[0]
+  uint64_t size_ = 0;
+  int64_t lines_ = 0;
+  bool skipLf_ = false;  // the last line ended with CR; an LF right after belongs to it
+  bool eof_ = false;
+};
+
+}  // namespace tessaly

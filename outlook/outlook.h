@@ -1,0 +1,56 @@
+#pragma once
+
+// Outlook's automation objects, as far as the program uses them. Callers see only
+// these interfaces; CreateOutlookApplication decides what stands behind them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaly::outlook {
+
+// DefaultItemType of a folder that holds contacts.
+inline constexpr int32_t olContactItem = 2;
+
+// Numbers of the failures raised through these interfaces.
+namespace err {
+inline constexpr int32_t kCannotCreateObject = 429;
+inline constexpr int32_t kInvalidArgument = 5;
+inline constexpr int32_t kObjectNotSet = 91;
+inline constexpr const char* kObjectNotSetText =
+    "Object variable not set (Outlook is not connected)";
+// MAPI_E_NOT_FOUND (0x8004010F) as a signed 32-bit number, as Outlook reports it.
+inline constexpr int32_t kNotFound = -2147221233;
+}  // namespace err
+
+class MAPIFolder {
+ public:
+  virtual ~MAPIFolder() = default;
+  // Items.Count.
+  virtual int32_t ItemsCount() const = 0;
+  virtual std::string Name() const = 0;  // UTF-8
+  virtual int32_t DefaultItemType() const = 0;
+};
+
+class NameSpace {
+ public:
+  virtual ~NameSpace() = default;
+  // Looks in the default store only. Throws Failure (err::kNotFound) when no
+  // folder there has this entry identifier.
+  virtual std::shared_ptr<MAPIFolder> GetFolderFromID(const std::string& entryID) = 0;
+  // The top-level folders, one per store, in the stores' order.
+  virtual std::vector<std::shared_ptr<MAPIFolder>> Folders() = 0;
+};
+
+class Application {
+ public:
+  virtual ~Application() = default;
+  // Only "MAPI" is offered; anything else throws Failure (err::kInvalidArgument).
+  virtual std::shared_ptr<NameSpace> GetNamespace(const std::string& type) = 0;
+};
+
+// Throws Failure (err::kCannotCreateObject) when Outlook is not available.
+std::shared_ptr<Application> CreateOutlookApplication();
+
+}  // namespace tessaly::outlook

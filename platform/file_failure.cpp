@@ -1,0 +1,47 @@
+#include "platform/file_failure.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tessaly {
+
+Failure FileFailure(int errnum, const std::string& path, int32_t notFound) {
+  int32_t number = err::kPathFileAccess;
+  std::string text;
+  switch (errnum) {
+    case ENOENT:
+      number = notFound;
+      text = notFound == err::kFileNotFound ? "File not found" : "Path not found";
+      break;
+    case ENOTDIR:
+      number = err::kPathNotFound;
+      text = "Path not found";
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      number = err::kPermissionDenied;
+      text = "Permission denied";
+      break;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      number = err::kDiskFull;
+      text = "Disk full";
+      break;
+    case EIO:
+      number = err::kDeviceIo;
+      text = "Device I/O error";
+      break;
+    case EISDIR:
+      text = "Path/File access error (is a folder)";
+      break;
+    default:
+      text = std::string("Path/File access error (") + std::strerror(errnum) + ")";
+      break;
+  }
+  return Failure(number, text + ": " + path);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,16 @@
+#pragma once
+
+// System errors of file operations as failures the user can act on.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/failure.h"
+
+namespace tessaly {
+
+// The run time's number for the system error `errnum` and a description that names
+// `path`. A missing entry is `notFound` (a missing file, or a missing folder).
+Failure FileFailure(int errnum, const std::string& path, int32_t notFound = err::kFileNotFound);
+
+}  // namespace tessaly

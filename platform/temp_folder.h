@@ -1,0 +1,33 @@
+#pragma once
+
+// The user's temporary folder, where the temporary card database lives.
+
+#include <string>
+
+namespace tessaly {
+
+// The folder, ending with a path separator. On Windows the folder the system
+// reports; elsewhere $TMPDIR (or /tmp) followed by a folder only this user can
+// enter, "tessaly-<uid>", created on first use. Throws Failure when that folder
+// cannot be made or is not safely ours (a symbolic link, or another user's).
+std::string UserTempFolder();
+
+// An exclusive lock on a file (created if absent), held until destroyed, so that
+// two processes of the same user never share one temporary database unnoticed.
+class TempFileLock {
+ public:
+  // Throws Failure when another process holds the lock or the file cannot be made.
+  explicit TempFileLock(const std::string& path);
+  ~TempFileLock();
+  TempFileLock(const TempFileLock&) = delete;
+  TempFileLock& operator=(const TempFileLock&) = delete;
+
+ private:
+#ifdef _WIN32
+  void* handle_;
+#else
+  int fd_;
+#endif
+};
+
+}  // namespace tessaly

@@ -1,0 +1,82 @@
+#include "storage/jet_header.h"
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+namespace tessaly::jet {
+
+namespace {
+
+constexpr uint32_t kMagicOffset = 0x04;
+constexpr uint32_t kVersionOffset = 0x14;
+constexpr uint8_t kVersionJet4 = 0x01;
+constexpr uint32_t kMaskedOffset = 0x18;
+constexpr uint32_t kMaskedSize = 128;
+constexpr uint32_t kCodePageOffset = 0x3c;
+constexpr uint32_t kDatabaseKeyOffset = 0x3e;
+constexpr uint32_t kPasswordOffset = 0x42;
+constexpr uint32_t kPasswordSize = 40;
+constexpr uint32_t kSortOrderOffset = 0x6e;
+constexpr uint32_t kCreationDateOffset = 0x72;
+
+// The header block is masked with RC4 under a fixed key.
+void ApplyHeaderMask(uint8_t* data, size_t size) {
+  const uint8_t key[4] = {0xc7, 0xda, 0x39, 0x6b};
+  uint8_t s[256];
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
+  uint8_t j = 0;
+  for (int i = 0; i < 256; ++i) {
+    j = static_cast<uint8_t>(j + s[i] + key[i % 4]);
+    std::swap(s[i], s[j]);
+  }
+  uint8_t x = 0;
+  uint8_t y = 0;
+  for (size_t n = 0; n < size; ++n) {
+    x = static_cast<uint8_t>(x + 1);
+    y = static_cast<uint8_t>(y + s[x]);
+    std::swap(s[x], s[y]);
+    data[n] ^= s[static_cast<uint8_t>(s[x] + s[y])];
+  }
+}
+
+}  // namespace
+
+Page BuildHeaderPage(double creationDate) {
+  Page page{};
+  page[0] = page_type::kDatabase;
+  page[1] = 0x01;
+  std::memcpy(page.data() + kMagicOffset, "Standard Jet DB", 16);
+  page[kVersionOffset] = kVersionJet4;
+
+  Put16(page.data() + kCodePageOffset, kCodePage1252);
+  Put32(page.data() + kDatabaseKeyOffset, 0);  // zero: pages are not encrypted
+  // An empty password is stored as the mask derived from the creation date.
+  const auto dateMask = static_cast<uint32_t>(static_cast<int32_t>(std::floor(creationDate)));
+  for (uint32_t i = 0; i < kPasswordSize; ++i) {
+    page[kPasswordOffset + i] = static_cast<uint8_t>(dateMask >> (8 * (i % 4)));
+  }
+  Put16(page.data() + kSortOrderOffset, kSortGeneral);
+  PutDouble(page.data() + kCreationDateOffset, creationDate);
+
+  ApplyHeaderMask(page.data() + kMaskedOffset, kMaskedSize);
+  return page;
+}
+
+Page UnmaskHeaderPage(const Page& stored) {
+  Page page = stored;
+  ApplyHeaderMask(page.data() + kMaskedOffset, kMaskedSize);
+  return page;
+}
+
+double JetDateNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const double seconds = static_cast<double>(now) + static_cast<double>(local.tm_gmtoff);
+  // 25569 days from 1899-12-30 to 1970-01-01.
+  return seconds / 86400.0 + 25569.0;
+}
+
+}  // namespace tessaly::jet

@@ -1,0 +1,47 @@
+#pragma once
+
+// Long values (memo and OLE): a 12-byte header in the row — length, where the
+// bytes are, row pointer — with the bytes inline after it, in one row of a
+// long-value page, or in a chain of long-value rows, each naming the next.
+
+#include <cstdint>
+#include <vector>
+
+#include "storage/data_page.h"
+#include "storage/page_file.h"
+
+namespace tessaly::jet {
+
+inline constexpr uint32_t kLongValueHeaderSize = 12;
+// Larger values leave the row.
+inline constexpr uint32_t kMaxInlineLongValue = 1024;
+// One row of an otherwise empty page.
+inline constexpr uint32_t kMaxSingleLongValue = kPageSize - data_page::kRowTableOffset - 2;
+inline constexpr uint32_t kChainChunk = kMaxSingleLongValue - 4;
+// The header counts bytes in three bytes.
+inline constexpr uint32_t kMaxLongValueBytes = 0xffffff;
+
+void WriteInlineLongValueHeader(uint32_t size, uint8_t* header);
+
+class LongValueWriter {
+ public:
+  explicit LongValueWriter(PageFile& file) : file_(file) {}
+  // New pages storing size bytes may take (an upper bound).
+  uint32_t PagesNeeded(uint32_t size) const;
+  // Stores the bytes in long-value pages and writes the header pointing to them.
+  void Store(const uint8_t* data, uint32_t size, uint8_t* header);
+  // Puts the page being filled into the file.
+  void WriteOpenPage();
+
+ private:
+  PageFile& file_;
+  DataPageBuilder page_;
+  uint32_t pageNumber_ = 0;
+  bool open_ = false;
+};
+
+// The stored bytes of a long value whose header and inline bytes are field[0, size);
+// false when its pages do not hold what the header says.
+bool ReadLongValue(PageFile& file, const uint8_t* field, uint32_t size, std::vector<uint8_t>& out);
+
+}  // namespace tessaly::jet

@@ -1,0 +1,147 @@
+#include "storage/page_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "storage/dao.h"
+
+namespace tessaly::jet {
+
+namespace {
+
+std::atomic<uint32_t> gPageLimit{kMaxPages};
+
+[[noreturn]] void ThrowIo(const char* what, const std::string& path, int error) {
+  throw Failure(dao::err::kDiskIo,
+                std::string(what) + " '" + path + "' failed: " + std::strerror(error) + ".");
+}
+
+std::string SizeText(uint64_t bytes) {
+  constexpr uint64_t kKb = 1024;
+  if (bytes >= kKb * kKb * kKb)
+    return std::to_string((bytes + kKb * kKb * kKb / 2) / (kKb * kKb * kKb)) + " GB";
+  if (bytes >= kKb * kKb) return std::to_string(bytes / (kKb * kKb)) + " MB";
+  return std::to_string(bytes / kKb) + " KB";
+}
+
+}  // namespace
+
+uint32_t PageLimit() {
+  return gPageLimit.load();
+}
+
+ScopedPageLimitForTesting::ScopedPageLimitForTesting(uint32_t pages)
+    : previous_(gPageLimit.exchange(pages)) {}
+ScopedPageLimitForTesting::~ScopedPageLimitForTesting() {
+  gPageLimit.store(previous_);
+}
+
+PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
+  // O_EXCL with O_CREAT refuses any existing name, a dangling symbolic link too.
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    const int error = errno;
+    if (error == EEXIST || error == ELOOP) {
+      throw Failure(dao::err::kDatabaseExists,
+                    "Database '" + path + "' already exists; a new database needs a free name.");
+    }
+    throw Failure(dao::err::kCannotOpenFile,
+                  "Cannot create database '" + path + "': " + std::strerror(error) + ".");
+  }
+  batch_.resize(static_cast<size_t>(kBatchPages) * kPageSize);
+}
+
+PageFile::~PageFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void PageFile::CheckRoom(uint32_t count) const {
+  if (static_cast<uint64_t>(pageCount_) + count + reserve_ > limit_) {
+    throw Failure(dao::err::kDatabaseFull, "The database file has reached its size limit of " +
+                                               SizeText(static_cast<uint64_t>(limit_) * kPageSize) +
+                                               "; nothing more can be added to it.");
+  }
+}
+
+uint32_t PageFile::Allocate(uint32_t count) {
+  CheckRoom(count);
+  const uint32_t first = pageCount_;
+  pageCount_ += count;
+  return first;
+}
+
+uint32_t PageFile::AllocateReserved() {
+  if (pageCount_ >= limit_) {
+    reserve_ = 0;
+    CheckRoom(1);
+  }
+  if (reserve_ > 0) --reserve_;
+  return pageCount_++;
+}
+
+void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowIo("Writing database", path_, errno);
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+}
+
+void PageFile::Write(uint32_t page, const uint8_t* data) {
+  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+  if (batchPages_ > 0 && (page != batchFirst_ + batchPages_ || batchPages_ == kBatchPages)) {
+    Flush();
+  }
+  if (batchPages_ == 0) batchFirst_ = page;
+  std::memcpy(batch_.data() + static_cast<size_t>(batchPages_) * kPageSize, data, kPageSize);
+  ++batchPages_;
+}
+
+void PageFile::Flush() {
+  if (batchPages_ == 0) return;
+  const uint32_t pages = batchPages_;
+  batchPages_ = 0;
+  WriteAt(static_cast<uint64_t>(batchFirst_) * kPageSize, batch_.data(),
+          static_cast<size_t>(pages) * kPageSize);
+}
+
+void PageFile::Read(uint32_t page, uint8_t* data) {
+  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+  if (batchPages_ > 0 && page >= batchFirst_ && page < batchFirst_ + batchPages_) Flush();
+  size_t done = 0;
+  const uint64_t offset = static_cast<uint64_t>(page) * kPageSize;
+  while (done < kPageSize) {
+    const ssize_t n =
+        ::pread(fd_, data + done, kPageSize - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowIo("Reading database", path_, errno);
+    }
+    if (n == 0) {
+      // A page allocated but not yet written reads as zeros.
+      std::memset(data + done, 0, kPageSize - done);
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+void PageFile::Close() {
+  if (fd_ < 0) return;
+  Flush();
+  const int fd = fd_;
+  fd_ = -1;
+  // Complete for every reader of the file; copies are made durable by whoever copies.
+  if (::close(fd) != 0) ThrowIo("Closing database", path_, errno);
+}
+
+}  // namespace tessaly::jet

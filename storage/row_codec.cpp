@@ -1,0 +1,83 @@
+#include "storage/row_codec.h"
+
+#include <cstring>
+
+namespace tessaly::jet {
+
+uint32_t RowSize(const TableLayout& layout, uint32_t variableBytes) {
+  uint32_t size = 2u + layout.fixedSize + layout.nullMaskSize;
+  if (layout.varCount > 0) size += variableBytes + 2u + 2u * layout.varCount + 2u;
+  return size;
+}
+
+void WriteRow(const TableLayout& layout, const Cell* cells, uint32_t rowSize, uint8_t* out) {
+  const auto columnCount = static_cast<uint32_t>(layout.columns.size());
+  Put16(out, static_cast<uint16_t>(columnCount));
+  std::memset(out + 2, 0, layout.fixedSize);
+  uint8_t* mask = out + rowSize - layout.nullMaskSize;
+  std::memset(mask, 0, layout.nullMaskSize);
+  uint8_t* const trailer = mask;  // offsets are written below it, backwards
+  uint32_t at = 2u + layout.fixedSize;
+  for (uint32_t i = 0; i < columnCount; ++i) {
+    const ColumnSpec& column = layout.columns[i];
+    const Cell& cell = cells[i];
+    if (cell.kind != Cell::Kind::kNull)
+      mask[i / 8] = static_cast<uint8_t>(mask[i / 8] | (1u << (i % 8)));
+    if (column.fixed) {
+      if (cell.kind == Cell::Kind::kFixed)
+        std::memcpy(out + 2 + column.fixedOffset, cell.fixed, column.length);
+      continue;
+    }
+    Put16(trailer - 4 - 2 * column.varIndex, static_cast<uint16_t>(at));
+    if (cell.kind == Cell::Kind::kBytes) {
+      // Without data the space is left for the caller to fill.
+      if (cell.data != nullptr && cell.size > 0) std::memcpy(out + at, cell.data, cell.size);
+      at += cell.size;
+    }
+  }
+  if (layout.varCount > 0) {
+    Put16(trailer - 2, layout.varCount);
+    Put16(trailer - 4 - 2 * layout.varCount, static_cast<uint16_t>(at));
+  }
+}
+
+bool SplitRow(const TableLayout& layout, const uint8_t* page, uint32_t start, uint32_t size,
+              FieldSlice* out) {
+  const uint8_t* row = page + start;
+  const auto columnCount = static_cast<uint32_t>(layout.columns.size());
+  if (size < 2) return false;
+  const uint32_t rowColumns = Get16(row);
+  const uint32_t maskSize = (rowColumns + 7) / 8;
+  if (rowColumns < columnCount || size < 2 + layout.fixedSize + maskSize) return false;
+  const uint8_t* mask = row + size - maskSize;
+  uint32_t rowVarCount = 0;
+  const uint8_t* trailer = mask;
+  if (layout.varCount > 0) {
+    if (size < 2 + layout.fixedSize + maskSize + 4) return false;
+    rowVarCount = Get16(trailer - 2);
+    if (size < 2 + layout.fixedSize + maskSize + 4 + 2 * rowVarCount) return false;
+  }
+  const uint32_t trailerStart = size - maskSize - 4 - 2 * rowVarCount;
+  for (uint32_t i = 0; i < columnCount; ++i) {
+    const ColumnSpec& column = layout.columns[i];
+    FieldSlice& slice = out[i];
+    slice.isNull = (mask[i / 8] & (1u << (i % 8))) == 0;
+    slice.offset = 0;
+    slice.size = 0;
+    if (column.fixed) {
+      slice.offset = start + 2 + column.fixedOffset;
+      slice.size = column.length;
+    } else if (column.varIndex < rowVarCount) {
+      const uint32_t begin = Get16(trailer - 4 - 2 * column.varIndex);
+      const uint32_t end = Get16(trailer - 4 - 2 * (column.varIndex + 1));
+      if (begin > end || end > trailerStart) return false;
+      slice.offset = start + begin;
+      slice.size = end - begin;
+    } else {
+      slice.isNull = true;
+    }
+  }
+  return true;
+}
+
+}  // namespace tessaly::jet

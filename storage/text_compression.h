@@ -1,0 +1,28 @@
+#pragma once
+
+// Jet 4 text: UCS-2, optionally in the "unicode compression" form, which starts
+// with FF FE and drops the zero high byte of characters below U+0100; a zero byte
+// switches between one-byte and two-byte characters.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly::jet {
+
+// The room EncodeStoredText may use for a text of this many characters.
+inline size_t MaxStoredTextSize(size_t length) {
+  return 2 + 3 * length;
+}
+
+// Writes the stored form of text to out: compressed when that is shorter and
+// every character can be written in it, else plain UCS-2. Returns the byte count.
+size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out);
+size_t AppendStoredText(std::u16string_view text, bool compress, std::vector<uint8_t>& out);
+
+// Reads either stored form back.
+std::u16string DecodeStoredText(const uint8_t* data, size_t size);
+
+}  // namespace tessaly::jet

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+#include <sys/utsname.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/failure.h"
+#include "recording_reporter.h"
+#include "ui/frmAbt.h"
+
+namespace tessaly {
+namespace {
+
+class AboutTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    main_.setGeometry(100, 50, 800, 600);
+    main_.show();
+  }
+  void TearDown() override { delete box_; }
+
+  AboutServices Version(std::string name, int32_t build) {
+    AboutServices services;
+    services.queryOsVersion = [=] { return OsVersion{name, build}; };
+    return services;
+  }
+  frmAbt& Show(AboutServices services) {
+    ShowAbout(box_, main_, reporter_, std::move(services));
+    return *box_;
+  }
+  static void Unload() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  QWidget main_;
+  QPointer<frmAbt> box_;
+  RecordingReporter reporter_;
+};
+
+TEST_F(AboutTest, LabelsAfterLoad) {
+  frmAbt& box = Show(Version(PlatformNameFromId(2), 1381));
+  EXPECT_EQ(box.windowTitle(), "About Orvane Tessaly");
+  EXPECT_EQ(box.lblTitle->text(), "Orvane Tessaly");
+  EXPECT_EQ(box.lblVersion->text(), "Version 1.2.0");
+  EXPECT_EQ(box.lblWinVer->text(), "WinNT");
+  EXPECT_EQ(box.lblBuild->text(), "Build 1381");
+  const QStringList lines = box.lblDisclaimer->text().split('\n');
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[2].startsWith("Mail to "));
+  EXPECT_TRUE(box.isVisible());
+  EXPECT_FALSE(box.isModal());
+  EXPECT_EQ(box.parentWidget(), nullptr);
+  EXPECT_TRUE(reporter_.reports.empty());
+}
+
+TEST_F(AboutTest, PlatformNameAndBuild) {
+  utsname names{};
+  ASSERT_EQ(uname(&names), 0);
+  EXPECT_EQ(Show({}).lblWinVer->text(), names.sysname);
+  delete box_;
+
+  frmAbt& other = Show(Version(PlatformNameFromId(0), -5));
+  EXPECT_EQ(other.lblWinVer->text(), "");
+  EXPECT_EQ(other.lblBuild->text(), "Build -5");
+  delete box_;
+
+  AboutServices failing;
+  failing.queryOsVersion = []() -> OsVersion { throw Failure(5, "No version"); };
+  frmAbt& failed = Show(failing);
+  EXPECT_EQ(failed.lblWinVer->text(), "");
+  EXPECT_EQ(failed.lblBuild->text(), "Build 0");
+  ASSERT_EQ(reporter_.reports.size(), 1u);
+  EXPECT_EQ(reporter_.reports[0].text, "Err 5 No version");
+  EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
+}
+
+TEST_F(AboutTest, CentredOverTheMainWindowAlsoOffScreen) {
+  for (const QRect& where : {QRect(100, 50, 800, 600), QRect(-700, -450, 801, 600)}) {
+    main_.setGeometry(where);
+    const QRect frame = main_.frameGeometry();
+    const QRect box = Show({}).frameGeometry();
+    EXPECT_NEAR(box.left(), frame.left() + (frame.width() - box.width()) / 2.0, 0.5);
+    EXPECT_NEAR(box.top(), frame.top() + (frame.height() - box.height()) / 2.0, 0.5);
+    delete box_;
+  }
+  EXPECT_EQ(CentredTopLeft(QRect(-700, -450, 801, 600), QSize(364, 237)), QPoint(-481, -268));
+}
+
+TEST_F(AboutTest, LoadedAnewOnlyAfterOk) {
+  frmAbt& first = Show(Version("WinNT", 1));
+  main_.move(400, 300);
+  const QPoint where = first.pos();
+  EXPECT_EQ(&Show(Version("Win95", 2)), &first);
+  EXPECT_EQ(first.lblWinVer->text(), "WinNT");
+  EXPECT_EQ(first.pos(), where);
+
+  first.cmdOK->click();
+  Unload();
+  EXPECT_TRUE(box_.isNull());
+  EXPECT_EQ(Show(Version("Win95", 2)).lblWinVer->text(), "Win95");
+  EXPECT_NE(box_->pos(), where);
+}
+
+}  // namespace
+}  // namespace tessaly

@@ -1,0 +1,13 @@
+// The dialog tests run the real dialogs on Qt's offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Orvane Tessaly"));
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,124 @@
+#include "ui/frmExFolders.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "outlook/outlook.h"
+#include "platform/failure.h"
+#include "platform/twips.h"
+
+namespace tessaly {
+
+namespace {
+
+std::string TrimBlanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+frmExFolders::frmExFolders(const std::shared_ptr<outlook::NameSpace>& mOlNs, Reporter& reporter)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      mOlNs_(mOlNs),
+      reporter_(reporter) {
+  setObjectName("frmExFolders");
+  setWindowTitle("Exchange folders");
+  const int dpiX = logicalDpiX();
+  const int dpiY = logicalDpiY();
+  auto place = [&](QWidget* widget, const char* name, double left, double top, double width,
+                   double height) {
+    widget->setObjectName(name);
+    widget->setGeometry(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY),
+                        TwipsToPixels(width, dpiX), TwipsToPixels(height, dpiY));
+  };
+  setFixedSize(TwipsToPixels(5235, dpiX), TwipsToPixels(1815, dpiY));
+
+  // Created in tab order.
+  OKButton = new QPushButton("OK", this);
+  place(OKButton, "OKButton", 3900, 120, 1215, 375);
+  CancelButton = new QPushButton("Cancel", this);
+  place(CancelButton, "CancelButton", 3900, 600, 1215, 375);
+  txtContactFolder = new QLineEdit(this);
+  place(txtContactFolder, "txtContactFolder", 120, 300, 3615, 315);
+  txtJournalFolder = new QLineEdit(this);
+  place(txtJournalFolder, "txtJournalFolder", 120, 1020, 3615, 315);
+  Label1 = new QLabel("Contact Folder", this);
+  place(Label1, "Label1", 180, 60, 1335, 315);
+  Label2 = new QLabel("Journal Folder", this);
+  place(Label2, "Label2", 180, 780, 1395, 255);
+  StatusBar1 = new QStatusBar(this);
+  place(StatusBar1, "StatusBar1", 0, 1500, 5235, 315);
+  StatusBar1->setSizeGripEnabled(false);
+
+  struct PanelDesign {
+    const char* key;
+    const char* text;
+    double width;
+  };
+  for (const PanelDesign& design :
+       {PanelDesign{"Stat", "Enter Outlook unique folder names.", 3585},
+        PanelDesign{"Contact", "", 800}, PanelDesign{"Journal", "", 800}}) {
+    auto* panel = new QLabel(design.text, StatusBar1);
+    panel->setObjectName(design.key);
+    panel->setFixedWidth(TwipsToPixels(design.width, dpiX));
+    StatusBar1->addWidget(panel);
+  }
+
+  setTabOrder(OKButton, CancelButton);
+  setTabOrder(CancelButton, txtContactFolder);
+  setTabOrder(txtContactFolder, txtJournalFolder);
+  OKButton->setDefault(true);
+  OKButton->setFocus();
+  txtContactFolder->installEventFilter(this);
+}
+
+QLabel* frmExFolders::Panel(const QString& key) const {
+  return StatusBar1->findChild<QLabel*>(key, Qt::FindDirectChildrenOnly);
+}
+
+bool frmExFolders::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtContactFolder && event->type() == QEvent::FocusOut) {
+    // Only a move to another control of this dialog validates; switching windows
+    // or opening a menu does not.
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    const QWidget* next = QApplication::focusWidget();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+        next != nullptr && next != txtContactFolder && next->window() == this) {
+      bool cancel = false;
+      txtContactFolder_Validate(cancel);
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void frmExFolders::keyPressEvent(QKeyEvent* event) {
+  // Esc would reject the dialog; it closes only through its close control.
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void frmExFolders::txtContactFolder_Validate(bool& /*Cancel*/) {
+  try {
+    if (!mOlNs_) throw Failure(outlook::err::kObjectNotSet, outlook::err::kObjectNotSetText);
+    const auto folder = mOlNs_->GetFolderFromID(TrimBlanks(txtContactFolder->text().toStdString()));
+    const int32_t count = folder->ItemsCount();
+    if (QLabel* panel = Panel("Contact")) panel->setText(QString::number(count));
+  } catch (const Failure& failure) {
+    ReportFailure(reporter_, failure, Icon::Critical);
+    // A message box may hand the activation back to its own parent instead.
+    if (isVisible() && !isActiveWindow()) activateWindow();
+  }
+}
+
+}  // namespace tessaly

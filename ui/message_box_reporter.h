@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/reporter.h"
+
+namespace tessaly {
+
+// Shows each report in a message box with an OK button. The box has no title of
+// its own, so the platform shows the application's display name.
+class MessageBoxReporter : public Reporter {
+ public:
+  explicit MessageBoxReporter(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  void Show(const std::string& text, Icon icon) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace tessaly
