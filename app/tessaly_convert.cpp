@@ -138,8 +138,9 @@ int main(int argc, char** argv) {
   std::printf("Cards written: %lld, cards failed: %lld.",
               static_cast<long long>(converter.mCardsWritten),
               static_cast<long long>(converter.mCardsFailed));
-  if (!converted && stoppedAt > 1)
+  if (!converted && stoppedAt > 1) {
     std::printf(" Stopped at line %lld.", static_cast<long long>(stoppedAt));
+  }
   if (!converted && converter.mCardsWritten > 0) {
     std::printf(" The cards written are kept in %s.", converter.mTempDbPath.c_str());
   }

@@ -17,7 +17,10 @@ void ReportCaught(Reporter& reporter, Icon icon) {
   } catch (const std::bad_alloc&) {
     ReportFailure(reporter, Failure(kOutOfMemory, "Out of memory"), icon);
   } catch (const std::exception& e) {
-    ReportFailure(reporter, Failure(err::kPathFileAccess, e.what()), icon);
+    ReportFailure(reporter, Failure(kInternalError, std::string("Internal error: ") + e.what()),
+                  icon);
+  } catch (...) {
+    ReportFailure(reporter, Failure(kInternalError, "Internal error"), icon);
   }
 }
 

@@ -15,6 +15,7 @@ namespace tessaly {
 inline constexpr int32_t kProblemParsingLine = -2147220502;  // 0x800403EA
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kOutOfMemory = 7;
+inline constexpr int32_t kInternalError = 51;
 
 [[noreturn]] void ThrowSubscriptOutOfRange();
 

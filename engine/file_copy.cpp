@@ -107,8 +107,11 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to) {
     }
   }
   if (exists && S_ISDIR(existing.st_mode)) throw FileFailure(EISDIR, to);
-  if (exists && (existing.st_mode & S_IWUSR) == 0) {
-    throw Failure(err::kPermissionDenied, "Permission denied (the file is read-only): " + to);
+  // A file a plain copy could not write is not replaced either (the mode bits
+  // count too, since root may write anything).
+  if (exists && ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                 ::access(target.c_str(), W_OK) != 0)) {
+    throw FileFailure(EACCES, to);
   }
 
   const size_t slash = target.find_last_of('/');

@@ -26,6 +26,7 @@
 #include "platform/twips.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
+#include "ui/notes_to_journal.h"
 
 namespace tessaly {
 
@@ -408,6 +409,10 @@ void frmTessaly::FillTableListView() {
   lvMDB->viewport()->update();
   // Input queued during the conversion is handled before Save as is offered.
   QCoreApplication::processEvents();
+}
+
+bool frmTessaly::ListContactFolders() {
+  return tessaly::ListContactFolders(csv_.mOlApp, lvCSV, csv_.reporter());
 }
 
 void frmTessaly::ReportListFailure(int number, const QString& description) {

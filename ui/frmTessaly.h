@@ -30,6 +30,8 @@ class frmTessaly : public QMainWindow {
 
   void FillCSVlv(const std::vector<std::u16string>& mRecFlds);
   void FillTableListView();
+  // Appends Outlook's top-level folders to lvCSV; no command calls it.
+  bool ListContactFolders();
 
   // The status bar panel or toolbar button with this key, or nullptr.
   QLabel* Panel(const QString& key) const;

@@ -227,6 +227,11 @@ TEST_F(NotesToJournalTest, ListContactFoldersAfterTheExistingItems) {
   EXPECT_TRUE(ListContactFolders(csv_.mOlApp, &list, reporter_));
   EXPECT_EQ(names(), (QStringList{"Company", "Cards", "Cards", "Inbox", "No cards"}));
   EXPECT_EQ(reporter_.reports.size(), 1u);
+
+  // The main window's own listing appends to its lvCSV.
+  const int before = window_.lvCSV->topLevelItemCount();
+  EXPECT_TRUE(window_.ListContactFolders());
+  EXPECT_EQ(window_.lvCSV->topLevelItemCount(), before + 4);
 }
 
 }  // namespace
