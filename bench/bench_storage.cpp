@@ -13,43 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/card_table.h"
 #include "storage/dao.h"
 
 namespace {
-
-using tessaly::dao::dbDate;
-using tessaly::dao::dbMemo;
-using tessaly::dao::dbText;
-
-struct FieldDef {
-  const char* name;
-  int16_t type;
-  int16_t size;
-};
-
-const FieldDef kFields[41] = {
-    {"Title", dbText, 55},           {"FirstName", dbText, 55},
-    {"MiddleName", dbText, 55},      {"LastName", dbText, 55},
-    {"Company", dbText, 55},         {"Department", dbText, 55},
-    {"JobTitle", dbText, 55},        {"BusinessStreet", dbText, 55},
-    {"BusinessStreet2", dbText, 55}, {"BusinessCity", dbText, 55},
-    {"BusinessState", dbText, 55},   {"BusinessPostalCode", dbText, 15},
-    {"BusinessCountry", dbText, 55}, {"HomeStreet", dbText, 55},
-    {"HomeStreet2", dbText, 55},     {"HomeCity", dbText, 55},
-    {"HomeState", dbText, 55},       {"HomePostalCode", dbText, 55},
-    {"HomeCountry", dbText, 55},     {"OtherStreet", dbText, 55},
-    {"OtherStreet2", dbText, 55},    {"OtherCity", dbText, 55},
-    {"OtherState", dbText, 55},      {"OtherPostalCode", dbText, 15},
-    {"OtherCountry", dbText, 55},    {"BusinessFax", dbText, 31},
-    {"BusinessPhone", dbText, 31},   {"HomeFax", dbText, 31},
-    {"HomePhone", dbText, 31},       {"OtherFax", dbText, 31},
-    {"OtherPhone", dbText, 31},      {"Anniversary", dbDate, 31},
-    {"AssistantsName", dbText, 55},  {"Birthday", dbDate, 31},
-    {"Categories", dbText, 255},     {"GovernmentIDNumber", dbText, 55},
-    {"Notes", dbMemo, 255},          {"Profession", dbText, 55},
-    {"ReferredBy", dbText, 55},      {"Spouse", dbText, 55},
-    {"User1", dbText, 55},
-};
 
 std::u16string U16(const std::string& ascii) {
   return {ascii.begin(), ascii.end()};
@@ -118,9 +85,10 @@ int main(int argc, char** argv) {
     auto db = engine.CreateWorkspace("", "admin", "", tessaly::dao::dbUseJet)
                   ->CreateDatabase(path, tessaly::dao::dbLangGeneral);
     auto table = db->CreateTableDef("tblCardData");
-    for (const FieldDef& f : kFields) {
-      auto field = table->CreateField(f.name, f.type, f.size);
-      if (field->Type() != dbDate) field->SetAllowZeroLength(true);
+    for (size_t p = 0; p < tessaly::kCardFieldNames.size(); ++p) {
+      auto field = table->CreateField(tessaly::kCardFieldNames[p], tessaly::kCardFieldTypes[p],
+                                      tessaly::kCardFieldSizes[p]);
+      if (field->Type() != tessaly::dao::dbDate) field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }
     db->TableDefsAppend(table);

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "platform/failure.h"
-#include "platform/twips.h"
+#include "ui/twips_geometry.h"
 
 namespace tessaly {
 
@@ -33,32 +33,25 @@ frmAbt::frmAbt(const QWidget& mainWindow, Reporter& reporter, AboutServices serv
       services_(std::move(services)) {
   setObjectName("frmAbt");
   setAttribute(Qt::WA_DeleteOnClose);
-  const int dpiX = logicalDpiX();
-  const int dpiY = logicalDpiY();
-  auto place = [&](QWidget* widget, const char* name, double left, double top, double width,
-                   double height) {
-    widget->setObjectName(name);
-    widget->setGeometry(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY),
-                        TwipsToPixels(width, dpiX), TwipsToPixels(height, dpiY));
-  };
-  setFixedSize(TwipsToPixels(5460, dpiX), TwipsToPixels(3555, dpiY));
+  const TwipsScale twips(*this);
+  setFixedSize(twips.Size(5460, 3555));
 
   // Created in tab order.
   cmdOK = new QPushButton("&OK", this);
-  place(cmdOK, "cmdOK", 4020, 2625, 1185, 360);
+  twips.Place(cmdOK, "cmdOK", 4020, 2625, 1185, 360);
   cmdSysInfo = new QPushButton("&System Info...", this);
-  place(cmdSysInfo, "cmdSysInfo", 4020, 3075, 1185, 345);
+  twips.Place(cmdSysInfo, "cmdSysInfo", 4020, 3075, 1185, 345);
   lblDisclaimer = new QLabel(this);
-  place(lblDisclaimer, "lblDisclaimer", 255, 2625, 3630, 825);
+  twips.Place(lblDisclaimer, "lblDisclaimer", 255, 2625, 3630, 825);
   lblDisclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lblTitle = new QLabel(this);
-  place(lblTitle, "lblTitle", 900, 120, 3285, 240);
+  twips.Place(lblTitle, "lblTitle", 900, 120, 3285, 240);
   lblVersion = new QLabel(this);
-  place(lblVersion, "lblVersion", 900, 360, 2625, 225);
+  twips.Place(lblVersion, "lblVersion", 900, 360, 2625, 225);
   lblWinVer = new QLabel(this);
-  place(lblWinVer, "lblWinVer", 4380, 120, 1035, 195);
+  twips.Place(lblWinVer, "lblWinVer", 4380, 120, 1035, 195);
   lblBuild = new QLabel(this);
-  place(lblBuild, "lblBuild", 4020, 360, 1395, 195);
+  twips.Place(lblBuild, "lblBuild", 4020, 360, 1395, 195);
   for (QLabel* label : {lblDisclaimer, lblTitle, lblVersion, lblWinVer, lblBuild}) {
     label->setTextFormat(Qt::PlainText);
   }
@@ -115,19 +108,15 @@ void frmAbt::cmdSysInfo_Click() {
 void frmAbt::paintEvent(QPaintEvent* event) {
   QDialog::paintEvent(event);
   // The etched rule above the maker's lines.
-  const int dpiX = logicalDpiX();
-  const int dpiY = logicalDpiY();
-  auto at = [&](double x, double y) {
-    return QPoint(TwipsToPixels(x, dpiX), TwipsToPixels(y, dpiY));
-  };
+  const TwipsScale twips(*this);
   QPainter painter(this);
   painter.setPen(QPen(QColor(128, 128, 128), 1));
-  painter.drawLine(at(90, 2445), at(5340, 2445));
+  painter.drawLine(twips.Point(90, 2445), twips.Point(5340, 2445));
   // A white line two pixels wide, drawn as two rows so that it lies just below the
   // gray one instead of straddling it.
   painter.setPen(QPen(Qt::white, 1));
-  const QPoint from = at(105, 2460);
-  const QPoint to = at(5340, 2460);
+  const QPoint from = twips.Point(105, 2460);
+  const QPoint to = twips.Point(5340, 2460);
   painter.drawLine(from, to);
   painter.drawLine(from + QPoint(0, 1), to + QPoint(0, 1));
 }

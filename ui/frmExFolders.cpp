@@ -10,7 +10,7 @@
 
 #include "outlook/outlook.h"
 #include "platform/failure.h"
-#include "platform/twips.h"
+#include "ui/twips_geometry.h"
 
 namespace tessaly {
 
@@ -31,31 +31,24 @@ frmExFolders::frmExFolders(const std::shared_ptr<outlook::NameSpace>& mOlNs, Rep
       reporter_(reporter) {
   setObjectName("frmExFolders");
   setWindowTitle("Exchange folders");
-  const int dpiX = logicalDpiX();
-  const int dpiY = logicalDpiY();
-  auto place = [&](QWidget* widget, const char* name, double left, double top, double width,
-                   double height) {
-    widget->setObjectName(name);
-    widget->setGeometry(TwipsToPixels(left, dpiX), TwipsToPixels(top, dpiY),
-                        TwipsToPixels(width, dpiX), TwipsToPixels(height, dpiY));
-  };
-  setFixedSize(TwipsToPixels(5235, dpiX), TwipsToPixels(1815, dpiY));
+  const TwipsScale twips(*this);
+  setFixedSize(twips.Size(5235, 1815));
 
   // Created in tab order.
   OKButton = new QPushButton("OK", this);
-  place(OKButton, "OKButton", 3900, 120, 1215, 375);
+  twips.Place(OKButton, "OKButton", 3900, 120, 1215, 375);
   CancelButton = new QPushButton("Cancel", this);
-  place(CancelButton, "CancelButton", 3900, 600, 1215, 375);
+  twips.Place(CancelButton, "CancelButton", 3900, 600, 1215, 375);
   txtContactFolder = new QLineEdit(this);
-  place(txtContactFolder, "txtContactFolder", 120, 300, 3615, 315);
+  twips.Place(txtContactFolder, "txtContactFolder", 120, 300, 3615, 315);
   txtJournalFolder = new QLineEdit(this);
-  place(txtJournalFolder, "txtJournalFolder", 120, 1020, 3615, 315);
+  twips.Place(txtJournalFolder, "txtJournalFolder", 120, 1020, 3615, 315);
   Label1 = new QLabel("Contact Folder", this);
-  place(Label1, "Label1", 180, 60, 1335, 315);
+  twips.Place(Label1, "Label1", 180, 60, 1335, 315);
   Label2 = new QLabel("Journal Folder", this);
-  place(Label2, "Label2", 180, 780, 1395, 255);
+  twips.Place(Label2, "Label2", 180, 780, 1395, 255);
   StatusBar1 = new QStatusBar(this);
-  place(StatusBar1, "StatusBar1", 0, 1500, 5235, 315);
+  twips.Place(StatusBar1, "StatusBar1", 0, 1500, 5235, 315);
   StatusBar1->setSizeGripEnabled(false);
 
   struct PanelDesign {
@@ -68,7 +61,7 @@ frmExFolders::frmExFolders(const std::shared_ptr<outlook::NameSpace>& mOlNs, Rep
         PanelDesign{"Contact", "", 800}, PanelDesign{"Journal", "", 800}}) {
     auto* panel = new QLabel(design.text, StatusBar1);
     panel->setObjectName(design.key);
-    panel->setFixedWidth(TwipsToPixels(design.width, dpiX));
+    panel->setFixedWidth(twips.X(design.width));
     StatusBar1->addWidget(panel);
   }
 

@@ -23,10 +23,10 @@
 
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
-#include "platform/twips.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
 #include "ui/notes_to_journal.h"
+#include "ui/twips_geometry.h"
 
 namespace tessaly {
 
@@ -104,13 +104,6 @@ frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
 
 frmTessaly::~frmTessaly() = default;
 
-int frmTessaly::TwipsX(double twips) const {
-  return TwipsToPixels(twips, logicalDpiX());
-}
-int frmTessaly::TwipsY(double twips) const {
-  return TwipsToPixels(twips, logicalDpiY());
-}
-
 void frmTessaly::CreateMenus() {
   auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
                         const QKeySequence& shortcut, bool enabled, void (frmTessaly::*slot)()) {
@@ -183,18 +176,19 @@ void frmTessaly::CreateToolbar() {
 }
 
 void frmTessaly::CreateLists() {
+  const TwipsScale twips(*this);
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
   // The area between toolbar and status bar; the lists are placed in it as designed
   // and sized by the layout rule, not by a layout.
-  client->setMinimumSize(TwipsX(kClientWidth), TwipsY(kStatusBarTop - kToolbarHeight));
+  client->setMinimumSize(twips.X(kClientWidth), twips.Y(kStatusBarTop - kToolbarHeight));
   setCentralWidget(client);
-  const int top = TwipsY(kListsTop - kToolbarHeight);
+  const int top = twips.Y(kListsTop - kToolbarHeight);
 
   // Created in tab order; lvCSV, created last, lies over lvMDB where they overlap.
   lvMDB = new QTableView(client);
   lvMDB->setObjectName(QStringLiteral("lvMDB"));
-  lvMDB->setGeometry(TwipsX(kMdbLeft), top, TwipsX(kMdbWidth), TwipsY(kListsHeight));
+  lvMDB->setGeometry(twips.X(kMdbLeft), top, twips.X(kMdbWidth), twips.Y(kListsHeight));
   model_ = new CardTableModel(this);
   lvMDB->setModel(model_);
   lvMDB->setShowGrid(false);
@@ -217,10 +211,10 @@ void frmTessaly::CreateLists() {
 
   lvCSV = new QTreeWidget(client);
   lvCSV->setObjectName(QStringLiteral("lvCSV"));
-  lvCSV->setGeometry(0, top, TwipsX(kCsvWidth), TwipsY(kListsHeight));
+  lvCSV->setGeometry(0, top, twips.X(kCsvWidth), twips.Y(kListsHeight));
   lvCSV->setColumnCount(1);
   lvCSV->setHeaderLabels({QStringLiteral("Orvane Fields")});
-  lvCSV->setColumnWidth(0, TwipsX(kCsvColumnWidth));
+  lvCSV->setColumnWidth(0, twips.X(kCsvColumnWidth));
   lvCSV->header()->setStretchLastSection(false);
   lvCSV->setRootIsDecorated(false);
   lvCSV->setUniformRowHeights(true);
@@ -232,12 +226,13 @@ void frmTessaly::CreateLists() {
 
 void frmTessaly::CreateStatusBar() {
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+  const TwipsScale twips(*this);
   const std::pair<QString, double> design[] = {
       {QStringLiteral("CSVfile"), 2000}, {kProgressKey, 3200}, {QStringLiteral("MDBfile"), 2000}};
   for (const auto& [key, width] : design) {
     auto* panel = new QLabel(statusBar());
     panel->setObjectName(key);
-    panel->setFixedWidth(TwipsX(width));
+    panel->setFixedWidth(twips.X(width));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(panel);
     panels_.push_back(panel);
@@ -396,9 +391,10 @@ void frmTessaly::FillTableListView() {
           headers.append(QString::fromStdString(rst->FieldName(position)));
         }
         model_->SetColumns(headers);
-        lvMDB->setColumnWidth(0, TwipsX(kIndexColumnWidth));
+        const TwipsScale twips(*this);
+        lvMDB->setColumnWidth(0, twips.X(kIndexColumnWidth));
         for (int column = 1; column < headers.size(); ++column) {
-          lvMDB->setColumnWidth(column, TwipsX(kFieldColumnWidth));
+          lvMDB->setColumnWidth(column, twips.X(kFieldColumnWidth));
         }
       }
       model_->SetRecordset(rst);

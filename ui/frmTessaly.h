@@ -82,8 +82,6 @@ class frmTessaly : public QMainWindow {
   void Form_Load();
   void Form_Resize();
   void ReportListFailure(int number, const QString& description);
-  int TwipsX(double twips) const;
-  int TwipsY(double twips) const;
 
   modCSV& csv_;
   FileDialogs& dialogs_;

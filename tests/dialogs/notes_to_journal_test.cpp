@@ -14,7 +14,7 @@
 
 #include "engine/modCSV.h"
 #include "outlook/folder_store.h"
-#include "recording_reporter.h"
+#include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
 #include "ui/frmAbt.h"
 #include "ui/frmExFolders.h"
@@ -31,12 +31,6 @@ constexpr const char* kStore = R"({"stores": [
       {"entryId": "00000000FULL", "name": "Contacts", "defaultItemType": 2, "itemCount": 312}]}}
 ]})";
 
-class NoFileDialogs : public FileDialogs {
- public:
-  std::optional<QString> ShowOpen(const FileDialogOptions&) override { return {}; }
-  std::optional<QString> ShowSave(const FileDialogOptions&) override { return {}; }
-};
-
 class NotesToJournalTest : public testing::Test {
  protected:
   NotesToJournalTest() { ConnectNotesAndAbout(window_, csv_, reporter_); }
@@ -44,26 +38,24 @@ class NotesToJournalTest : public testing::Test {
 
   void UseStore(const char* json) {
     QFile file(dir_.filePath("store.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(json);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(json) >= 0);
     qputenv(outlook::kStoreVariable, file.fileName().toLocal8Bit());
   }
 
-  // Runs Edit > Notes to Journal of a main window; `whileOpen` acts on the folder
-  // dialog, which is then closed through its close control. False when no dialog
-  // was shown.
-  bool Run(const std::function<void(frmExFolders&)>& whileOpen = {}) {
+  // Runs Edit > Notes to Journal; `whileOpen` acts on the folder dialog, which is
+  // then closed. False when no dialog was shown.
+  bool Run(const std::function<void(frmExFolders&)>& whileOpen = [](frmExFolders&) {}) {
     bool shown = false;
-    QTimer timer;
+    QTimer timer;  // goes with this call, fired or not
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-      auto* dialog = qobject_cast<frmExFolders*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      shown = true;
-      dialog->activateWindow();
-      EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
-      if (whileOpen) whileOpen(*dialog);
-      dialog->close();
+      if (auto* dialog = qobject_cast<frmExFolders*>(QApplication::activeModalWidget())) {
+        shown = true;
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        whileOpen(*dialog);
+        dialog->close();
+      }
     });
     timer.start(0);
     window_.mnuNotesToJournal->trigger();
@@ -79,15 +71,17 @@ class NotesToJournalTest : public testing::Test {
   }
 
   QTemporaryDir dir_;
-  RecordingReporter reporter_;
+  test::RecordingReporter reporter_;
   modCSV csv_{reporter_};
-  NoFileDialogs dialogs_;
+  QtFileDialogs dialogs_;  // never asked
   frmTessaly window_{csv_, dialogs_};
 };
 
-TEST_F(NotesToJournalTest, OutlookUnavailableKeepsTheConnectionAndShowsNoDialog) {
+TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
   UseStore(kStore);
-  ASSERT_TRUE(Run());
+  ASSERT_TRUE(Run([](frmExFolders& dialog) { Leave(dialog, "00000000FULL"); }));
+  ASSERT_TRUE(Run([](frmExFolders& dialog) { EXPECT_EQ(dialog.Panel("Contact")->text(), ""); }));
+  EXPECT_TRUE(reporter_.reports.empty());
   const auto app = csv_.mOlApp;
   const auto ns = csv_.mOlNs;
   ASSERT_TRUE(app && ns);
@@ -97,7 +91,7 @@ TEST_F(NotesToJournalTest, OutlookUnavailableKeepsTheConnectionAndShowsNoDialog)
        {QByteArray(), dir_.filePath("missing.json").toLocal8Bit(), dir_.path().toLocal8Bit()}) {
     qputenv(outlook::kStoreVariable, store);
     reporter_.reports.clear();
-    EXPECT_FALSE(Run());
+    EXPECT_FALSE(Run()) << store.toStdString();
     ASSERT_EQ(reporter_.reports.size(), 1u);
     EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
     EXPECT_EQ(reporter_.reports[0].text.rfind("Err 429 Outlook is not available (", 0), 0u)
@@ -109,53 +103,96 @@ TEST_F(NotesToJournalTest, OutlookUnavailableKeepsTheConnectionAndShowsNoDialog)
   }
 }
 
+// With real message boxes, which open while the focus leaves the contact box.
 TEST_F(NotesToJournalTest, ContactBoxShowsTheItemCount) {
   UseStore(kStore);
-  ASSERT_TRUE(Run([&](frmExFolders& dialog) {
-    EXPECT_EQ(dialog.windowTitle(), "Exchange folders");
-    EXPECT_EQ(dialog.Panel("Stat")->text(), "Enter Outlook unique folder names.");
-    QLabel* contact = dialog.Panel("Contact");
-    EXPECT_EQ(contact->text(), "");
-
-    // Tab order from the first control; leaving the empty box finds nothing.
-    EXPECT_EQ(QApplication::focusWidget(), dialog.OKButton);
-    for (QWidget* next : {static_cast<QWidget*>(dialog.CancelButton),
-                          static_cast<QWidget*>(dialog.txtContactFolder),
-                          static_cast<QWidget*>(dialog.txtJournalFolder)}) {
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      EXPECT_EQ(QApplication::focusWidget(), next);
+  MessageBoxReporter boxes(&window_);
+  const auto ns = outlook::CreateOutlookApplication()->GetNamespace("MAPI");
+  frmExFolders dialog(ns, boxes);  // keeps a reference to `ns`
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QStringList shown;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown << box->text();
+      EXPECT_EQ(box->icon(), QMessageBox::Critical);
+      box->accept();
     }
-    ASSERT_EQ(reporter_.reports.size(), 1u);
-    EXPECT_EQ(reporter_.reports[0].icon, Icon::Critical);
-    EXPECT_EQ(reporter_.reports[0].text.rfind("Err -2147221233 ", 0), 0u);
+  });
+  timer.start(10);
+  QLabel* contact = dialog.Panel("Contact");
+  EXPECT_EQ(contact->text(), "");
+  // Tab order from the first control; leaving the empty box finds nothing.
+  for (QWidget* next : std::initializer_list<QWidget*>{dialog.OKButton, dialog.CancelButton,
+                                                       dialog.txtContactFolder}) {
+    EXPECT_EQ(QApplication::focusWidget(), next);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(shown.size(), 1);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
 
-    Leave(dialog, "  00000000FULL  ");
-    EXPECT_EQ(contact->text(), "312");
-    Leave(dialog, "00000000EMPTY");
-    EXPECT_EQ(contact->text(), "0");
-    Leave(dialog, "00000000FULL");
-    Leave(dialog, "Contacts");  // a display name is no identifier
-    EXPECT_EQ(contact->text(), "312");
-    EXPECT_EQ(reporter_.reports.size(), 2u);
-    EXPECT_EQ(reporter_.reports.back().icon, Icon::Critical);
+  const std::pair<const char*, const char*> lookups[] = {
+      {"  00000000FULL  ", "312"},
+      {"00000000EMPTY", "0"},
+      {"00000000FULL", "312"},
+      {"Contacts", "312"}};  // a display name is no identifier: the last count stays
+  for (const auto& [text, count] : lookups) {
+    Leave(dialog, text);
+    EXPECT_EQ(contact->text(), QString(count)) << text;
+  }
+  ASSERT_EQ(shown.size(), 2);
+  for (const QString& text : shown)
+    EXPECT_TRUE(text.startsWith("Err -2147221233 ")) << text.toStdString();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  EXPECT_EQ(QApplication::focusWidget(), dialog.txtJournalFolder);
 
-    // The journal box, OK, Cancel, Enter and Esc do nothing.
-    dialog.txtJournalFolder->setText("ROOT");
-    QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Tab);
-    dialog.OKButton->click();
-    dialog.CancelButton->click();
-    QTest::keyClick(dialog.OKButton, Qt::Key_Return);
-    QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Escape);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(contact->text(), "312");
-    EXPECT_EQ(reporter_.reports.size(), 2u);
-  }));
+  // The journal box, OK, Cancel, Enter and Esc do nothing.
+  dialog.txtJournalFolder->setText("ROOT");
+  QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Tab);
+  dialog.OKButton->click();
+  dialog.CancelButton->click();
+  QTest::keyClick(dialog.OKButton, Qt::Key_Return);
+  QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Escape);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(shown.size(), 2);
+}
 
-  // Each run loads the dialog anew.
-  ASSERT_TRUE(Run([](frmExFolders& dialog) {
-    EXPECT_EQ(dialog.txtContactFolder->text(), "");
-    EXPECT_EQ(dialog.Panel("Contact")->text(), "");
-  }));
+TEST_F(NotesToJournalTest, ListContactFolders) {
+  QStringList names;
+  const auto add = [&](const std::string& name) { names << QString::fromStdString(name); };
+  EXPECT_FALSE(ListContactFolders(nullptr, add, reporter_));  // never connected
+  ASSERT_EQ(reporter_.reports.size(), 1u);
+  EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
+  EXPECT_EQ(reporter_.reports[0].text.rfind("Err 91 ", 0), 0u);
+
+  const std::pair<const char*, QStringList> cases[] = {
+      {R"({"stores": [
+        {"root": {"entryId": "A", "name": "Mail A", "defaultItemType": 0, "itemCount": 0}},
+        {"root": {"entryId": "B", "name": "Mail B", "defaultItemType": 0, "itemCount": 0}}]})",
+       {}},
+      {R"({"stores": [
+        {"root": {"entryId": "A", "name": "Cards", "defaultItemType": 2, "itemCount": 4}},
+        {"root": {"entryId": "B", "name": "Inbox", "defaultItemType": 0, "itemCount": 9}},
+        {"root": {"entryId": "C", "name": "No cards", "defaultItemType": 2, "itemCount": 0}}]})",
+       {"Cards", "Cards", "Inbox", "No cards"}},
+  };
+  for (const auto& [store, expected] : cases) {
+    UseStore(store);
+    names.clear();
+    EXPECT_TRUE(ListContactFolders(outlook::CreateOutlookApplication(), add, reporter_));
+    EXPECT_EQ(names, expected);
+  }
+  EXPECT_EQ(reporter_.reports.size(), 1u);
+
+  // The window's own listing goes after what lvCSV already holds.
+  new QTreeWidgetItem(window_.lvCSV, QStringList{"Company"});
+  csv_.mOlApp = outlook::CreateOutlookApplication();
+  EXPECT_TRUE(window_.ListContactFolders());
+  ASSERT_EQ(window_.lvCSV->topLevelItemCount(), 5);
+  EXPECT_EQ(window_.lvCSV->topLevelItem(0)->text(0), "Company");
+  EXPECT_EQ(window_.lvCSV->topLevelItem(4)->text(0), "No cards");
 }
 
 TEST_F(NotesToJournalTest, HelpAboutLoadsOneBox) {
@@ -168,70 +205,6 @@ TEST_F(NotesToJournalTest, HelpAboutLoadsOneBox) {
   ASSERT_EQ(boxes.size(), 1);
   EXPECT_TRUE(boxes[0]->isVisible());
   delete boxes[0];
-}
-
-// The message box opens while the focus is on its way out of the contact box.
-TEST_F(NotesToJournalTest, FailingCheckWithARealMessageBox) {
-  UseStore(kStore);
-  MessageBoxReporter boxes(&window_);
-  std::shared_ptr<outlook::NameSpace> ns =
-      outlook::CreateOutlookApplication()->GetNamespace("MAPI");
-  frmExFolders dialog(ns, boxes);
-  dialog.show();
-  dialog.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  QString shown;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      shown = box->text();
-      EXPECT_EQ(box->icon(), QMessageBox::Critical);
-      box->accept();
-    }
-  });
-  timer.start(10);
-  Leave(dialog, "00000000FULL");
-  Leave(dialog, "nothing");
-  EXPECT_TRUE(shown.startsWith("Err -2147221233 ")) << shown.toStdString();
-  EXPECT_EQ(dialog.Panel("Contact")->text(), "312");
-  EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  EXPECT_EQ(QApplication::focusWidget(), dialog.txtJournalFolder);
-}
-
-TEST_F(NotesToJournalTest, ListContactFoldersAfterTheExistingItems) {
-  QTreeWidget list;
-  new QTreeWidgetItem(&list, QStringList{"Company"});
-  auto names = [&] {
-    QStringList out;
-    for (int i = 0; i < list.topLevelItemCount(); ++i) out << list.topLevelItem(i)->text(0);
-    return out;
-  };
-
-  EXPECT_FALSE(ListContactFolders(csv_.mOlApp, &list, reporter_));
-  ASSERT_EQ(reporter_.reports.size(), 1u);
-  EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
-  EXPECT_EQ(reporter_.reports[0].text.rfind("Err 91 ", 0), 0u);
-
-  UseStore(R"({"stores": [
-    {"root": {"entryId": "A", "name": "Mail A", "defaultItemType": 0, "itemCount": 0}},
-    {"root": {"entryId": "B", "name": "Mail B", "defaultItemType": 0, "itemCount": 0}}]})");
-  csv_.mOlApp = outlook::CreateOutlookApplication();
-  EXPECT_TRUE(ListContactFolders(csv_.mOlApp, &list, reporter_));
-  EXPECT_EQ(names(), QStringList{"Company"});
-
-  UseStore(R"({"stores": [
-    {"root": {"entryId": "A", "name": "Cards", "defaultItemType": 2, "itemCount": 4}},
-    {"root": {"entryId": "B", "name": "Inbox", "defaultItemType": 0, "itemCount": 9}},
-    {"root": {"entryId": "C", "name": "No cards", "defaultItemType": 2, "itemCount": 0}}]})");
-  csv_.mOlApp = outlook::CreateOutlookApplication();
-  EXPECT_TRUE(ListContactFolders(csv_.mOlApp, &list, reporter_));
-  EXPECT_EQ(names(), (QStringList{"Company", "Cards", "Cards", "Inbox", "No cards"}));
-  EXPECT_EQ(reporter_.reports.size(), 1u);
-
-  // The main window's own listing appends to its lvCSV.
-  const int before = window_.lvCSV->topLevelItemCount();
-  EXPECT_TRUE(window_.ListContactFolders());
-  EXPECT_EQ(window_.lvCSV->topLevelItemCount(), before + 4);
 }
 
 }  // namespace

@@ -12,39 +12,32 @@
 
 #include "platform/os_version.h"
 #include "platform/process.h"
-#include "recording_reporter.h"
 #include "tests/outlook/failure_of.h"
+#include "tests/support/recording_reporter.h"
 
 namespace tessaly {
 namespace {
 
 namespace fs = std::filesystem;
 
+// Answers from `values` ("key|name" to value) and notes each question.
 class FakeRegistry : public Registry {
  public:
-  bool GetKeyValue(int32_t keyRoot, const std::string& keyName, const std::string& subKeyRef,
-                   std::string& keyVal) override {
-    asked.push_back(keyName + "|" + subKeyRef);
-    const auto found = values.find(keyName + "|" + subKeyRef);
-    if (keyRoot != kHKeyLocalMachine || found == values.end()) {
-      keyVal.clear();
-      return false;
-    }
-    keyVal = found->second;
-    return true;
+  bool GetKeyValue(int32_t root, const std::string& key, const std::string& name,
+                   std::string& value) override {
+    asked.push_back(key + "|" + name);
+    const auto found = values.find(asked.back());
+    const bool known = root == kHKeyLocalMachine && found != values.end();
+    value = known ? found->second : "";
+    return known;
   }
   std::map<std::string, std::string> values;
   std::vector<std::string> asked;
 };
 
-class TempDir : public testing::Test {
+// A folder of the test's own for programs and their output.
+class SysInfoTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("tessaly_sysinfo_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
   void TearDown() override { fs::remove_all(dir_); }
   std::string MakeFile(const fs::path& path, const std::string& text, bool executable) {
     fs::create_directories(path.parent_path());
@@ -52,30 +45,29 @@ class TempDir : public testing::Test {
     ::chmod(path.c_str(), executable ? 0755 : 0644);
     return path.string();
   }
-  fs::path dir_;
+  const fs::path dir_ =
+      fs::temp_directory_path() / ("tessaly_sysinfo_" + std::to_string(::getpid()) + "_" +
+                                   testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
-using StartSysInfoTest = TempDir;
-
-TEST_F(StartSysInfoTest, OrderOfAttempts) {
+TEST_F(SysInfoTest, StartSysInfoOrderOfAttempts) {
   const std::string missing = (dir_ / "missing").string();
-  const std::string folder = dir_.string();
   const std::string program = (dir_ / "MSINFO32.EXE").string();
   const std::string kPath = std::string(kMsInfoKey) + "|PATH";
   const std::string kLocation = std::string(kSharedToolsLocationKey) + "|MSINFO";
+  const std::map<std::string, std::string> both = {{kPath, missing}, {kLocation, dir_.string()}};
+  const std::map<std::string, std::string> location = {{kLocation, dir_.string()}};
   struct Case {
     std::map<std::string, std::string> values;
-    bool programThere;
-    bool startFails;
-    std::vector<std::string> asked;
-    std::vector<std::string> started;
+    bool programThere, startFails;
+    std::vector<std::string> asked, started;
   };
   const Case cases[] = {
       // "PATH" is started as it stands, even when the file is missing.
-      {{{kPath, missing}, {kLocation, folder}}, true, false, {kPath}, {missing}},
-      {{{kPath, missing}, {kLocation, folder}}, true, true, {kPath}, {missing}},
-      {{{kLocation, folder}}, true, false, {kPath, kLocation}, {program}},
-      {{{kLocation, folder}}, false, false, {kPath, kLocation}, {}},
+      {both, true, false, {kPath}, {missing}},
+      {both, true, true, {kPath}, {missing}},
+      {location, true, false, {kPath, kLocation}, {program}},
+      {location, false, false, {kPath, kLocation}, {}},
       {{}, true, false, {kPath, kLocation}, {}},
   };
   for (const Case& c : cases) {
@@ -83,30 +75,25 @@ TEST_F(StartSysInfoTest, OrderOfAttempts) {
     if (c.programThere) MakeFile(program, "", true);
     FakeRegistry registry;
     registry.values = c.values;
-    RecordingReporter reporter;
+    test::RecordingReporter reporter;
     std::vector<std::string> started;
-    StartSysInfo(
-        registry,
-        [&](const std::string& commandLine) {
-          started.push_back(commandLine);
-          if (c.startFails) throw Failure(err::kFileNotFound, "File not found");
-        },
-        reporter);
+    const auto start = [&](const std::string& commandLine) {
+      started.push_back(commandLine);
+      if (c.startFails) throw Failure(err::kFileNotFound, "File not found");
+    };
+    StartSysInfo(registry, start, reporter);
     EXPECT_EQ(registry.asked, c.asked);
     EXPECT_EQ(started, c.started);
-    if (c.startFails || c.started.empty()) {
-      ASSERT_EQ(reporter.reports.size(), 1u);
+    const bool unavailable = c.startFails || c.started.empty();
+    ASSERT_EQ(reporter.reports.size(), unavailable ? 1u : 0u);
+    if (unavailable) {
       EXPECT_EQ(reporter.reports[0].text, "System Information Is Unavailable At This Time");
       EXPECT_EQ(reporter.reports[0].icon, Icon::None);
-    } else {
-      EXPECT_TRUE(reporter.reports.empty());
     }
   }
 }
 
-using StandInRegistryTest = TempDir;
-
-TEST_F(StandInRegistryTest, AnswersPathWithTheFirstInstalledProgram) {
+TEST_F(SysInfoTest, StandInRegistryAnswersPathWithTheFirstInstalledProgram) {
   MakeFile(dir_ / "a" / "gnome-system-monitor", "", true);
   MakeFile(dir_ / "b" / "hardinfo2", "", false);  // not executable
   const std::string hardinfo = MakeFile(dir_ / "b" / "hardinfo", "", true);
@@ -123,29 +110,16 @@ TEST_F(StandInRegistryTest, AnswersPathWithTheFirstInstalledProgram) {
   EXPECT_FALSE(StandInRegistry("").GetKeyValue(kHKeyLocalMachine, kMsInfoKey, "PATH", value));
 }
 
-TEST(RegistryText, CutsTheTerminatorOnlyWhenCounted) {
-  EXPECT_EQ(CutRegistryString(std::string_view("abc\0\0", 5), 4), "abc");
-  EXPECT_EQ(CutRegistryString(std::string_view("abcd\0", 5), 4), "abcd");
-  EXPECT_EQ(CutRegistryString(std::string_view("\0", 1), 0), "");
-  EXPECT_EQ(CutRegistryString("ab", 9), "ab");
-  EXPECT_EQ(RegistryNumberText(0), "&h0");
-  EXPECT_EQ(RegistryNumberText(0xDEADBEEF), "&hDEADBEEF");
-}
-
-using StartProgramTest = TempDir;
-
-TEST_F(StartProgramTest, StartsWithoutWaitingAndReportsWhatCannotStart) {
-  const fs::path marker = dir_ / "marker";
-  const std::string script =
-      MakeFile(dir_ / "tool", "#!/bin/sh\nsleep 1\necho \"$1\" > \"$2\"\n", true);
-  const auto before = std::chrono::steady_clock::now();
-  StartProgram(script, {"a b", marker.string()});
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(900));
-  for (int i = 0; i < 100 && !fs::exists(marker); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+TEST_F(SysInfoTest, StartProgramPassesArgumentsAndReportsWhatCannotStart) {
+  const fs::path done = dir_ / "done";
+  const std::string script = MakeFile(
+      dir_ / "tool", "#!/bin/sh\necho \"$1\" > \"$2.part\" && mv \"$2.part\" \"$2\"\n", true);
+  StartProgram(script, {"a b", done.string()});
+  for (int i = 0; i < 200 && !fs::exists(done); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // it runs on its own
   }
   std::string line;
-  std::getline(std::ifstream(marker), line);
+  std::getline(std::ifstream(done), line);
   EXPECT_EQ(line, "a b");
 
   const std::pair<std::string, int32_t> failing[] = {
@@ -160,13 +134,23 @@ TEST_F(StartProgramTest, StartsWithoutWaitingAndReportsWhatCannotStart) {
   }
 }
 
-TEST(OsVersion, BuildFromUname) {
-  EXPECT_EQ(BuildFromUname("6.1.0-18-amd64", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1"), 1);
-  EXPECT_EQ(BuildFromUname("6.8.0-45-generic", "#45~22.04.1-Ubuntu SMP"), 45);
-  EXPECT_EQ(BuildFromUname("23.1.0", "Darwin Kernel Version 23.1.0: Mon Oct 9"), 0);
-  EXPECT_EQ(BuildFromUname("6.2.17", "SMP"), 17);
-  EXPECT_EQ(BuildFromUname("6.2", ""), 0);
-  EXPECT_EQ(BuildFromUname("1.2.99999999999", "#-3"), 0);
+TEST(SysInfoText, RegistryStringsAndBuildNumbers) {
+  EXPECT_EQ(CutRegistryString(std::string_view("abc\0\0", 5), 4), "abc");
+  EXPECT_EQ(CutRegistryString(std::string_view("abcd\0", 5), 4), "abcd");
+  EXPECT_EQ(CutRegistryString(std::string_view("\0", 1), 0), "");
+  EXPECT_EQ(CutRegistryString("ab", 9), "ab");
+  EXPECT_EQ(RegistryNumberText(0), "&h0");
+  EXPECT_EQ(RegistryNumberText(0xDEADBEEF), "&hDEADBEEF");
+  const std::tuple<const char*, const char*, int32_t> unames[] = {
+      {"6.1.0-18-amd64", "#1 SMP PREEMPT_DYNAMIC Debian 6.1.76-1", 1},
+      {"6.8.0-45-generic", "#45~22.04.1-Ubuntu SMP", 45},
+      {"23.1.0", "Darwin Kernel Version 23.1.0: Mon Oct 9", 0},
+      {"6.2.17", "SMP", 17},
+      {"6.2", "", 0},
+      {"1.2.99999999999", "#-3", 0}};
+  for (const auto& [release, version, build] : unames) {
+    EXPECT_EQ(BuildFromUname(release, version), build) << release;
+  }
   EXPECT_EQ(PlatformNameFromId(1), "Win95");
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers for the converter's tests: a reporter that records, a recordset that
-// keeps rows in memory, export lines and files, a private temporary folder.
+// Shared by the converter's tests: export lines and files, and a private
+// scratch folder.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,51 +15,17 @@
 #include <vector>
 
 #include "platform/reporter.h"
-#include "storage/dao.h"
-#include "storage/utf8.h"
+#include "tests/support/recording_reporter.h"
 
 namespace tessaly::test {
 
-class RecorderReporter : public Reporter {
- public:
-  struct Message {
-    std::string text;
-    Icon icon;
-  };
-  void Show(const std::string& text, Icon icon) override { messages.push_back({text, icon}); }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& m : messages) texts.push_back(m.text);
-    return texts;
-  }
-  std::vector<Message> messages;
-};
-
-// Rows as set through the recordset: Null is nullopt.
-using Row = std::vector<std::optional<std::u16string>>;
-
-class MemoryRecordset : public dao::Recordset {
- public:
-  void AddNew() override { pending_ = Row(41); }
-  void SetValue(int16_t position, std::u16string_view text) override {
-    pending_.at(static_cast<size_t>(position)) = std::u16string(text);
-  }
-  void Update(int) override { rows.push_back(std::move(pending_)); }
-  int16_t FieldCount() const override { return 41; }
-  std::string FieldName(int16_t) const override { return {}; }
-  void MoveFirst() override {}
-  bool IsEOF() const override { return true; }
-  void MoveNext() override {}
-  std::string Index() const override { return {}; }
-  dao::Value GetValue(int16_t) const override { return {}; }
-  int64_t RecordCount() const override { return static_cast<int64_t>(rows.size()); }
-  void SetAbsolutePosition(int64_t) override {}
-
-  std::vector<Row> rows;
-
- private:
-  Row pending_;
-};
+// A table row in UTF-8, Null = nullopt; `values` maps positions to texts.
+using Row = std::vector<std::optional<std::string>>;
+inline Row RowOf(const std::map<int, std::string>& values) {
+  Row row(41);
+  for (const auto& [position, text] : values) row[static_cast<size_t>(position)] = text;
+  return row;
+}
 
 // A record line of 47 columns: column n holds cols[n] or is empty.
 inline std::string RecordLine(const std::map<int, std::string>& cols) {
@@ -77,12 +43,10 @@ inline std::string HeaderLine() {
   return RecordLine(names);
 }
 
-inline std::u16string U16(std::string_view ascii) {
-  return {ascii.begin(), ascii.end()};
-}
-
-inline std::string Utf8(std::u16string_view text) {
-  return jet::Utf16ToUtf8(text);
+inline std::string Crlf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
 }
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -94,36 +58,28 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A fresh folder per test, also used as $TMPDIR so the temporary database is
-// private to the test.
+// A fresh folder per test, also $TMPDIR so the temporary database is the test's own.
 class ScratchFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tessaly-engine-test-" + std::to_string(::getpid()) + "-" + info->test_suite_name() +
-            "-" + info->name());
+    static const auto base = std::filesystem::temp_directory_path();  // before $TMPDIR moves
+    dir_ = base / ("tessaly-engine-test-" + std::to_string(::getpid()) + "-" +
+                   info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "tmp");
-    const char* old = std::getenv("TMPDIR");
-    oldTmpdir_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
   }
   void TearDown() override {
-    if (oldTmpdir_) {
-      ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
     std::error_code ec;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir_, ec);
   }
-  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string TempFolder() const {
+    return (dir_ / "tmp" / ("tessaly-" + std::to_string(::geteuid()))).string();
+  }
 
   std::filesystem::path dir_;
-  std::optional<std::string> oldTmpdir_;
 };
 
 }  // namespace tessaly::test

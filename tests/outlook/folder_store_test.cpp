@@ -14,37 +14,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The default store's folders are found by identifier; the second store's are not.
 constexpr const char* kTwoStores = R"({"stores": [
-  {"root": {"entryId": "R1", "name": "Mailbox", "defaultItemType": 0, "itemCount": 3,
-            "folders": [{"entryId": "C1", "name": "Contacts", "defaultItemType": 2,
-                         "itemCount": 312, "folders": [
-                           {"entryId": "C2", "name": "Family", "defaultItemType": 2,
-                            "itemCount": 0}]}]}},
-  {"root": {"entryId": "R2", "name": "Archive", "defaultItemType": 2, "itemCount": 7,
-            "folders": [{"entryId": "C1", "name": "Old", "defaultItemType": 0,
-                         "itemCount": 1}]}}
-]})";
+  {"root": {"entryId": "R1", "name": "Mailbox", "defaultItemType": 0, "itemCount": 3, "folders": [
+    {"entryId": "C1", "name": "Contacts", "defaultItemType": 2, "itemCount": 312, "folders": [
+      {"entryId": "C2", "name": "Family", "defaultItemType": 2, "itemCount": 0}]}]}},
+  {"root": {"entryId": "R2", "name": "Archive", "defaultItemType": 2, "itemCount": 7, "folders": [
+    {"entryId": "C1", "name": "Old", "defaultItemType": 0, "itemCount": 1}]}}]})";
 
+// The store file that kStoreVariable names, one per test process.
 class FolderStore : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("outlook_store_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
     unsetenv(kStoreVariable);
-    fs::remove_all(dir_);
+    fs::remove(path_);
   }
-  std::string Write(const std::string& text) {
-    const fs::path path = dir_ / "store.json";
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+  void Use(const std::string& text) {
+    std::ofstream(path_, std::ios::binary) << text;
+    setenv(kStoreVariable, path_.c_str(), 1);
   }
-  fs::path dir_;
+  const fs::path path_ =
+      fs::temp_directory_path() / ("outlook_store_" + std::to_string(::getpid()) + ".json");
 };
 
 TEST_F(FolderStore, LooksUpTheDefaultStoreOnly) {
-  setenv(kStoreVariable, Write(kTwoStores).c_str(), 1);
+  Use(kTwoStores);
   const auto ns = CreateOutlookApplication()->GetNamespace("MAPI");
   EXPECT_EQ(ns->GetFolderFromID("C1")->Name(), "Contacts");
   EXPECT_EQ(ns->GetFolderFromID("C2")->ItemsCount(), 0);
@@ -59,32 +53,35 @@ TEST_F(FolderStore, LooksUpTheDefaultStoreOnly) {
 }
 
 TEST_F(FolderStore, MalformedStoresFailWithThePlace) {
-  const std::string folder = R"("entryId": "A", "name": "N", "defaultItemType": 0)";
+  const auto folder = [](const std::string& id, const std::string& more) {
+    return R"({"entryId": ")" + id + R"(", "name": "N", "defaultItemType": 0)" + more + "}";
+  };
+  const auto store = [](const std::string& root) {
+    return R"({"stores": [{"root": )" + root + "}]}";
+  };
+  const std::string count = R"(, "itemCount": 0)";
   const std::pair<std::string, std::string> cases[] = {
       {"[]", "must be an object"},
       {R"({"stores": [], "x": 1})", "unknown member \"x\""},
       {R"({"stores": {}})", "\"stores\" must be an array"},
       {R"({"stores": [{}]})", "stores[0]: missing \"root\""},
-      {"{\"stores\": [{\"root\": {" + folder + "}}]}", "missing \"itemCount\""},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemCount\": -1}}]}", "itemCount"},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemCount\": 2147483648}}]}", "itemCount"},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemCount\": 1.5}}]}", "itemCount"},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemCount\": \"3\"}}]}", "itemCount"},
-      {R"({"stores": [{"root": {"entryId": "", "name": "N", "defaultItemType": 0, "itemCount": 0}}]})",
-       "entryId"},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemCount\": 0, \"folders\": [{" + folder +
-           ", \"itemCount\": 0}]}}]}",
+      {store(folder("A", "")), "missing \"itemCount\""},
+      {store(folder("A", R"(, "itemcount": 0)")), "unknown member"},
+      {store(folder("A", R"(, "itemCount": -1)")), "itemCount"},
+      {store(folder("A", R"(, "itemCount": 2147483648)")), "itemCount"},
+      {store(folder("A", R"(, "itemCount": 1.5)")), "itemCount"},
+      {store(folder("A", R"(, "itemCount": "3")")), "itemCount"},
+      {store(folder("", count)), "entryId"},
+      {store(folder("A", count + R"(, "folders": [)" + folder("A", count) + "]")),
        "stores[0].root.folders[0]: entry identifier \"A\" is used twice"},
-      {"{\"stores\": [{\"root\": {" + folder + ", \"itemcount\": 0}}]}", "unknown member"},
       {R"({"stores": [)", "line 1, column 13"},
   };
   for (const auto& [text, expected] : cases) {
-    setenv(kStoreVariable, Write(text).c_str(), 1);
+    Use(text);
     const Failure failure = FailureOf([] { CreateOutlookApplication(); });
     EXPECT_EQ(failure.Number(), err::kCannotCreateObject) << text;
     EXPECT_NE(failure.Description().find("malformed"), std::string::npos) << text;
-    EXPECT_NE(failure.Description().find(expected), std::string::npos) << text << "\n"
-                                                                       << failure.Description();
+    EXPECT_NE(failure.Description().find(expected), std::string::npos) << failure.Description();
   }
 }
 

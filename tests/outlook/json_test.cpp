@@ -21,44 +21,17 @@ TEST(Json, DecodesEscapesAndKeepsOrder) {
 }
 
 TEST(Json, RejectsWhatIsNotStrictJson) {
+  // clang-format off
   const char* bad[] = {
-      "",
-      " ",
-      "{",
-      "[1,]",
-      "{\"a\":1,}",
-      "{\"a\" 1}",
-      "{a:1}",
-      "01",
-      "1.",
-      ".5",
-      "1e",
-      "-",
-      "+1",
-      "tru",
-      "nulls",
-      "[1] [2]",
-      "\"a",
-      "\"\\x\"",
-      "\"\\u12\"",
-      "\"\\ud800\"",
-      "\"\\udc00\"",
-      "\"\t\"",
-      "// c\n1",
-      "{\"a\":1,\"a\":2}",
-      "\"\xC0\xAF\"",
-      "\"\xED\xA0\x80\"",
-      "\"\xF4\x90\x80\x80\"",
-      "\"\xE2\x82\"",
-      "'a'",
-      "NaN",
-  };
-  for (const char* text : bad) {
-    EXPECT_THROW(Parse(text), ParseError) << text;
-  }
-}
+      "", " ", "{", "[1,]", "{\"a\":1,}", "{\"a\" 1}", "{a:1}", "// c\n1",       // structure
+      "01", "1.", ".5", "1e", "-", "+1", "tru", "nulls", "[1] [2]", "'a'", "NaN",  // values
+      "\"a", "\"\\x\"", "\"\\u12\"", "\"\\ud800\"", "\"\\udc00\"", "\"\t\"",       // strings
+      "{\"a\":1,\"a\":2}",                                                         // twice
+      "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xE2\x82\""};   // UTF-8
+  // clang-format on
+  for (const char* text : bad) EXPECT_THROW(Parse(text), ParseError) << text;
 
-TEST(Json, EveryCutOfADocumentIsAnErrorNotACrash) {
+  // Every cut of a valid document is an error, not a crash.
   const std::string text =
       R"({"stores":[{"root":{"entryId":"A\u00e9\ud83d\ude00","n":[1.5e-3,-0,true,null]}}]})";
   ASSERT_NO_THROW(Parse(text));

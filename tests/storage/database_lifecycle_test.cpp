@@ -1,9 +1,7 @@
 // Creating, closing and filling a database file to its size limit.
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -14,126 +12,89 @@
 namespace tessaly::test {
 namespace {
 
-int32_t FailureNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Failure& f) {
-    EXPECT_FALSE(f.Description().empty());
-    return f.Number();
-  }
-  return 0;
-}
+using DatabaseLifecycle = CardDb;
 
 std::string Contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(DatabaseLifecycle, CreateNeverReplacesOrFollowsWhatIsAtThePath) {
-  TempDir dir;
+TEST_F(DatabaseLifecycle, CreateNeverReplacesOrFollowsWhatIsAtThePath) {
+  std::ofstream(File("existing.mdb")) << "keep me";
+  ASSERT_EQ(symlink(File("existing.mdb").c_str(), File("link.mdb").c_str()), 0);
+  ASSERT_EQ(symlink(File("nowhere.mdb").c_str(), File("dangling.mdb").c_str()), 0);
+  const struct {
+    std::string path;
+    const char* locale;
+    int32_t failure;
+  } cases[] = {{File("existing.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+               {File("link.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+               {File("dangling.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+               {File("no/such/folder.mdb"), "", dao::err::kCannotOpenFile},
+               {File("x.mdb"), ";LANGID=0x0407", dao::err::kInvalidArgument}};
   dao::Workspace ws;
-  const std::string file = dir.File("existing.mdb");
-  std::ofstream(file) << "keep me";
-  EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(file, dao::dbLangGeneral); }),
-            dao::err::kDatabaseExists);
-  EXPECT_EQ(Contents(file), "keep me");
-
-  const std::string link = dir.File("link.mdb");
-  ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
-  EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(link, dao::dbLangGeneral); }),
-            dao::err::kDatabaseExists);
-  EXPECT_EQ(Contents(file), "keep me");
-
-  const std::string dangling = dir.File("dangling.mdb");
-  ASSERT_EQ(symlink(dir.File("nowhere.mdb").c_str(), dangling.c_str()), 0);
-  EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(dangling, dao::dbLangGeneral); }),
-            dao::err::kDatabaseExists);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.mdb")));
-
-  EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(dir.File("no/such/folder.mdb"), ""); }),
-            dao::err::kCannotOpenFile);
-  EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(dir.File("x.mdb"), ";LANGID=0x0407"); }),
-            dao::err::kInvalidArgument);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("x.mdb")));
+  for (const auto& c : cases) {
+    EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(c.path, c.locale); }), c.failure) << c.path;
+  }
+  EXPECT_EQ(Contents(File("existing.mdb")), "keep me");
+  EXPECT_FALSE(std::filesystem::exists(File("nowhere.mdb")));
+  EXPECT_FALSE(std::filesystem::exists(File("x.mdb")));
 }
 
-TEST(DatabaseLifecycle, CloseLeavesACompleteFileAndEndsTheObjects) {
-  TempDir dir;
-  const std::string path = dir.File("closed.mdb");
-  CardDatabase card = CreateCardDatabase(path);
-  CardRow row = EmptyCardRow();
+TEST_F(DatabaseLifecycle, CloseOrReleaseLeavesACompleteFileAndEndsTheObjects) {
+  Create("closed.mdb");
+  CardRow row = EmptyRow();
   row[0] = u"saved";
-  AddCardRow(*card.rs, row);
-  card.rs->AddNew();
-  card.rs->SetValue(0, u"pending");  // dropped by Close
-
-  card.db->Close();
-  card.db->Close();  // harmless
-  EXPECT_FALSE(card.db->IsOpen());
-  EXPECT_EQ(std::filesystem::file_size(path) % jet::kPageSize, 0u);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("closed.ldb")));
+  Add(row);
+  rs_->AddNew();
+  rs_->SetValue(0, u"pending");  // dropped by Close
+  db_->Close();
+  db_->Close();  // harmless
+  EXPECT_FALSE(db_->IsOpen());
+  EXPECT_EQ(std::filesystem::file_size(path_) % jet::kPageSize, 0u);
+  EXPECT_FALSE(std::filesystem::exists(File("closed.ldb")));
   for (const auto& action : std::vector<std::function<void()>>{
-           [&] { card.rs->Update(); }, [&] { card.rs->MoveFirst(); }, [&] { card.rs->GetValue(0); },
-           [&] { card.db->OpenRecordset("tblCardData"); }, [&] { card.db->CreateTableDef("T"); }}) {
+           [&] { rs_->Update(); }, [&] { rs_->MoveFirst(); }, [&] { rs_->GetValue(0); },
+           [&] { db_->OpenRecordset("tblCardData"); }, [&] { db_->CreateTableDef("T"); }}) {
     EXPECT_EQ(FailureNumber(action), dao::err::kObjectClosed);
   }
-
   // A copy of the closed file is the same database.
-  const std::string copy = dir.File("copy.mdb");
-  std::filesystem::copy_file(path, copy);
-  ExpectReadersShow(copy, {ExpectedReaderRow(row, {})});
+  std::filesystem::copy_file(path_, File("copy.mdb"));
+  ExpectReadersShow(File("copy.mdb"), {Shown(row)});
+
+  // Releasing an open database closes its file too.
+  Create("released.mdb");
+  Add(row);
+  rs_.reset();
+  db_.reset();
+  ExpectReadersShow(path_, {Shown(row)});
 }
 
-TEST(DatabaseLifecycle, ReleasingAnOpenDatabaseClosesItsFile) {
-  TempDir dir;
-  const std::string path = dir.File("released.mdb");
-  {
-    CardDatabase card = CreateCardDatabase(path);
-    CardRow row = EmptyCardRow();
-    row[1] = u"written";
-    AddCardRow(*card.rs, row);
-  }
-  const ReaderTable read = MdbReaderRead(path, "tblCardData");
-  ASSERT_EQ(read.rows.size(), 1u);
-  EXPECT_EQ(read.rows[0][1], "written");
-}
-
-TEST(DatabaseLifecycle, FullDatabaseFailsCleanlyAndKeepsEveryEarlierRow) {
+TEST_F(DatabaseLifecycle, FullDatabaseFailsCleanlyAndKeepsEveryEarlierRow) {
   constexpr uint32_t kPages = 120;
   jet::ScopedPageLimitForTesting limit(kPages);
-  TempDir dir;
-  const std::string path = dir.File("full.mdb");
-  CardDatabase card = CreateCardDatabase(path);
-
+  Create();
   // A memo needing more pages than are left fails without taking any.
-  CardRow huge = EmptyCardRow();
-  huge[kNotes] = std::u16string(1'000'000, u'h');
-  EXPECT_EQ(FailureNumber([&] { AddCardRow(*card.rs, huge); }), dao::err::kDatabaseFull);
+  CardRow row = EmptyRow();
+  row[kNotes] = std::u16string(1'000'000, u'h');
+  EXPECT_EQ(FailureNumber([&] { Add(row); }), dao::err::kDatabaseFull);
 
-  size_t saved = 0;
+  std::vector<ReaderRow> saved;
   int32_t failure = 0;
-  while (failure == 0 && saved < 100'000) {
-    CardRow row = EmptyCardRow();
-    row[1] = U16("Row " + std::to_string(saved));
-    row[kNotes] = std::u16string(saved % 7 == 0 ? 3000 : 20, u'ü');
-    failure = FailureNumber([&] { AddCardRow(*card.rs, row); });
-    if (failure == 0) ++saved;
+  while (failure == 0 && saved.size() < 100'000) {
+    row[1] = U16("Row " + std::to_string(saved.size()));
+    row[kNotes] = std::u16string(saved.size() % 7 == 0 ? 3000 : 20, u'ü');
+    failure = FailureNumber([&] { Add(row); });
+    if (failure == 0) saved.push_back(Shown(row));
   }
   EXPECT_EQ(failure, dao::err::kDatabaseFull);
-  EXPECT_GT(saved, 100u);
+  EXPECT_GT(saved.size(), 100u);
   // Still full after the failure, and still consistent.
-  CardRow small = EmptyCardRow();
-  small[kNotes] = std::u16string(3000, u'x');
-  EXPECT_EQ(FailureNumber([&] { AddCardRow(*card.rs, small); }), dao::err::kDatabaseFull);
-  card.db->Close();
-
-  EXPECT_LE(std::filesystem::file_size(path), uint64_t{kPages} * jet::kPageSize);
-  for (const ReaderTable& read :
-       {MdbToolsRead(path, "tblCardData"), MdbReaderRead(path, "tblCardData")}) {
-    ASSERT_EQ(read.rows.size(), saved);
-    EXPECT_EQ(read.rows.back()[1], "Row " + std::to_string(saved - 1));
-    EXPECT_EQ(read.rows[7][kNotes], U8(std::u16string(3000, u'ü')));
-  }
+  row[kNotes] = std::u16string(3000, u'x');
+  EXPECT_EQ(FailureNumber([&] { Add(row); }), dao::err::kDatabaseFull);
+  db_->Close();
+  EXPECT_LE(std::filesystem::file_size(path_), uint64_t{kPages} * jet::kPageSize);
+  ExpectReadersShow(path_, saved);
 }
 
 }  // namespace

@@ -1,0 +1,304 @@
+// The converter in-process: line reading, parsing, conversion runs and saving.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <random>
+
+#include "engine/card_file_reader.h"
+#include "engine/card_line.h"
+#include "engine/modCSV.h"
+#include "engine_test_support.h"
+#include "platform/cp1252.h"
+#include "storage/date_text.h"
+#include "storage/utf8.h"
+
+namespace tessaly::test {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Property;
+using ::testing::SizeIs;
+using ::testing::StartsWith;
+using ::testing::Throws;
+using ::testing::UnorderedElementsAre;
+
+std::u16string U16(std::string_view ascii) {
+  return {ascii.begin(), ascii.end()};
+}
+
+class EngineTest : public ScratchFolderTest {
+ protected:
+  EngineTest() : m(reporter) {}
+
+  bool Open(const std::string& body, const std::string& name = "in.csv") {
+    WriteFile(Path(name), body);
+    return m.OpenCardFile(Path(name), names);
+  }
+  bool Parse(const std::string& line) { return m.ParseCardLine(U16(line)); }
+  // Read back through the recordset, dates in the general date form.
+  std::vector<Row> Rows() {
+    std::vector<Row> rows;
+    if (m.mRst->RecordCount() == 0) return rows;
+    for (m.mRst->MoveFirst(); !m.mRst->IsEOF(); m.mRst->MoveNext()) {
+      auto& row = rows.emplace_back();
+      for (int16_t p = 0; p < m.mRst->FieldCount(); ++p) {
+        const dao::Value v = m.mRst->GetValue(p);
+        if (const auto* text = std::get_if<std::u16string>(&v)) {
+          row.emplace_back(jet::Utf16ToUtf8(*text));
+        } else if (const auto* date = std::get_if<dao::JetDate>(&v)) {
+          row.emplace_back(dao::FormatGeneralDate(date->days));
+        } else {
+          row.emplace_back(std::nullopt);
+        }
+      }
+    }
+    return rows;
+  }
+  std::vector<std::u16string> Lines(const std::string& bytes) {
+    WriteFile(Path("lines.csv"), bytes);
+    CardFileReader reader(Path("lines.csv"));
+    std::vector<std::u16string> lines;
+    for (std::u16string line; !reader.AtEnd(); lines.push_back(line)) reader.ReadLine(line);
+    return lines;
+  }
+
+  RecordingReporter reporter;
+  modCSV m;
+  std::vector<std::u16string> names;  // from the last export opened
+};
+
+// The one-pass (vectorised) scan must agree with CountOccurrences (overlapping, up
+// to 15) and with cutting from the left.
+TEST_F(EngineTest, SeparatorScanAgreesWithPlainSearches) {
+  EXPECT_EQ(m.CountOccurrences(u"\",\",\"", kSeparator), 2);
+  EXPECT_EQ(m.CountOccurrences(U16(RecordLine({})), kSeparator), 15);
+  std::mt19937 random(3);
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string line(random() % 200, u'a');
+    for (char16_t& c : line) c = u"\",a"[random() % 3];
+    SeparatorScan scan;
+    ScanSeparators(line, scan);
+    ASSERT_EQ(scan.occurrences, m.CountOccurrences(line, kSeparator)) << round;
+    std::vector<size_t> cuts;
+    for (size_t at = line.find(kSeparator); at != std::u16string::npos && cuts.size() < 46;
+         at = line.find(kSeparator, at + 3)) {
+      cuts.push_back(at);
+    }
+    ASSERT_EQ(std::vector<size_t>(scan.cuts, scan.cuts + scan.cutCount), cuts) << round;
+  }
+}
+
+TEST_F(EngineTest, LineStates) {
+  ASSERT_TRUE(Open(Crlf({HeaderLine()})));
+  ASSERT_TRUE(m.ConvertCardFile());
+  // Before any card a stray closing quote is no error; other lines have nothing to continue.
+  EXPECT_TRUE(Parse("\""));
+  EXPECT_FALSE(Parse(""));
+  EXPECT_FALSE(Parse("notes"));
+
+  // One quote goes from column 1 and from column 47; blanks, doubled quotes,
+  // commas and separators past the 46th stay.
+  ASSERT_TRUE(Parse(RecordLine({{1, "\"abc"}, {2, " a \"\"b\"\", c "}, {47, "x\",\"y"}})));
+  ASSERT_EQ(m.mCardRec.Flds.size(), 47u);
+  EXPECT_EQ(m.mCardRec.Flds[0], u"\"abc");
+  EXPECT_EQ(m.mCardRec.Flds[1], u" a \"\"b\"\", c ");
+  EXPECT_EQ(m.mCardRec.Flds[46], u"x\",\"y");
+  ASSERT_TRUE(Parse(" " + RecordLine({{1, "T"}})));
+  EXPECT_EQ(m.mCardRec.Flds[0], u" \"T");
+
+  // 10 separators continue column 47; 11 make a record line, which is too short.
+  const std::string ten = "a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\",\"k";
+  ASSERT_TRUE(Parse(ten));
+  EXPECT_EQ(m.mCardRec.Flds[46], u"\r\n" + U16(ten));
+  EXPECT_EQ(Rows().size(), 1u);
+  EXPECT_FALSE(Parse(ten + "\",\"l"));
+  EXPECT_EQ(Rows().size(), 2u);  // the held card was written first
+  EXPECT_THAT(reporter.Texts(), ElementsAre(StartsWith("Err 9 "), StartsWith("Err 9 "),
+                                            StartsWith("Err 9 Subscript out of range")));
+  for (const auto& report : reporter.reports) EXPECT_EQ(report.icon, Icon::Critical);
+}
+
+// One export with every line and field rule; each card's 41 values are checked.
+TEST_F(EngineTest, CardsBecomeRowsAndBadCardsAreDropped) {
+  std::string notesOpen = RecordLine({{2, "Zo\xeb"}, {36, "3/14/2001"}, {47, "first \x80"}});
+  notesOpen.pop_back();
+  // A tab before a closing quote continues the notes, blanks around it end them; a
+  // second closing quote writes nothing.
+  std::vector<std::string> lines = {HeaderLine(), notesOpen, "",  "\tgamma\" ",
+                                    "\t\"",       "  \" ",   "\""};
+  for (const auto& [main, ext] :
+       {std::pair{"555-010", "12"}, {"555-010", ""}, {"", "12"}, {"", ""}}) {
+    lines.push_back(RecordLine({{28, main}, {29, ext}, {15, main}, {16, ext}, {3, " "}}));
+  }
+  for (const int column : {26, 41, 11}) {
+    lines.push_back(RecordLine({{column, std::string(16, '9')}, {3, "postal"}}));
+  }
+  lines.push_back(RecordLine({{2, std::string(56, 'n')}}));
+  lines.push_back(RecordLine({{35, "not a date"}}));
+  // A 10 MB line is read whole; the memo (at most 8 M characters) refuses that card only.
+  lines.push_back(RecordLine({{3, "big"}, {47, std::string(size_t{10} << 20, 'n')}}));
+  lines.push_back(RecordLine({{3, "last"}, {47, "held"}}));
+  ASSERT_TRUE(Open(Crlf(lines)));
+  ASSERT_TRUE(m.ConvertCardFile());
+
+  // A single blank is a value; only empty texts stay Null.
+  EXPECT_THAT(Rows(), ElementsAre(RowOf({{1, "Zo\u00eb"},
+                                         {31, "3/14/2001"},
+                                         {36, "first \u20ac\r\n\r\n\tgamma\" \r\n\t\""}}),
+                                  RowOf({{3, " "}, {26, "555-010 x12"}, {27, "555-010 x12"}}),
+                                  RowOf({{3, " "}, {26, "555-010"}, {27, "555-010"}}),
+                                  RowOf({{3, " "}, {26, " x12"}, {27, " x12"}}), RowOf({{3, " "}}),
+                                  RowOf({{3, "postal"}, {17, std::string(16, '9')}}),
+                                  RowOf({{3, "last"}, {36, "held"}})));
+  EXPECT_EQ(m.mCardsWritten, 7);
+  EXPECT_EQ(m.mCardsFailed, 5);
+  const std::string tooLong = "Err " + std::to_string(dao::err::kFieldTooSmall) + " ";
+  EXPECT_THAT(reporter.Texts(),
+              ElementsAre(StartsWith(tooLong), StartsWith(tooLong), StartsWith(tooLong),
+                          StartsWith("Err " + std::to_string(dao::err::kTypeConversion) + " "),
+                          StartsWith(tooLong + "The text for memo field 'Notes'")));
+}
+
+TEST_F(EngineTest, ExportLinesEndAtCarriageReturnsAndDecodeAsWindows1252) {
+  EXPECT_THAT(Lines("a\r\nb\rc\nd\r\n\r\ne"), ElementsAre(u"a", u"b", u"c\nd", u"", u"e"));
+  EXPECT_THAT(Lines(""), IsEmpty());
+  // A CR LF split across two reads is still one terminator.
+  const std::string big((size_t{1} << 20) - 1, 'x');
+  EXPECT_THAT(Lines(big + "\r\ny"), ElementsAre(SizeIs(big.size()), u"y"));
+
+  EXPECT_THAT(Lines("\x80 caf\xe9 \x81\x8d\x8f\x90\x9d \x9f"),
+              ElementsAre(u"\u20ac caf\u00e9 \u0081\u008d\u008f\u0090\u009d \u0178"));
+  std::u16string all;
+  for (int b = 0; b < 256; ++b) all += DecodeCp1252(static_cast<unsigned char>(b));
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::unique(all.begin(), all.end()), all.end());  // no byte lost
+
+  // Past the limit a line is refused without holding it in memory; the next still comes.
+  WriteFile(Path("huge.csv"), std::string(CardFileReader::kMaxLineBytes + 1, 'z') + "\r\nnext");
+  CardFileReader reader(Path("huge.csv"));
+  std::u16string line;
+  EXPECT_THAT([&] { reader.ReadLine(line); },
+              Throws<Failure>(AllOf(Property(&Failure::Number, err::kLineTooLong),
+                                    Property(&Failure::Description, HasSubstr("line 1")))));
+  EXPECT_LT(line.capacity(), size_t{1} << 20);
+  reader.ReadLine(line);
+  EXPECT_EQ(line, u"next");
+}
+
+// Runs one after another in one process, on empty, LF-only, spent and bad exports.
+TEST_F(EngineTest, SuccessiveRuns) {
+  EXPECT_FALSE(m.ConvertCardFile());  // no file open
+  EXPECT_THAT(reporter.Texts(), ElementsAre("Err 52 Bad file name or number"));
+  reporter.reports.clear();
+
+  ASSERT_TRUE(Open(Crlf({HeaderLine()})));
+  EXPECT_EQ(names.size(), 47u);
+  EXPECT_EQ(names[46], u"Field47");
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_THAT(Rows(), IsEmpty());
+  // Line feeds alone do not end lines: all of it is the header.
+  ASSERT_TRUE(Open(HeaderLine() + "\n" + RecordLine({{3, "x"}}) + "\n", "lf.csv"));
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_THAT(Rows(), IsEmpty());
+
+  // A second run on the same file finds it at its end and starts a new, empty database.
+  ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "a"}}), RecordLine({{3, "b"}})})));
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_EQ(Rows().size(), 2u);
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_THAT(Rows(), IsEmpty());
+  EXPECT_THAT(reporter.Texts(), IsEmpty());
+
+  // A bad line stops a run after the held card is written; the next run holds nothing of it.
+  ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "kept"}}), RecordLine({{3, "held"}}),
+                         "a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\",\"k\",\"l",
+                         RecordLine({{3, "after"}})})));
+  EXPECT_FALSE(m.ConvertCardFile());
+  EXPECT_EQ(Rows().size(), 2u);
+  ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "new"}})}), "next.csv"));
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_EQ(Rows().size(), 1u);
+  EXPECT_EQ(reporter.reports.size(), 2u);  // only the bad line's
+}
+
+TEST_F(EngineTest, TemporaryDatabaseIsPrivate) {
+  ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "a"}})})));
+  ASSERT_TRUE(m.ConvertCardFile());
+  const std::filesystem::path folder = TempFolder();
+  EXPECT_EQ(m.mTempDbPath, (folder / "~trns.tmp").string());
+  struct stat st {};
+  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  RecordingReporter otherReporter;
+  modCSV other(otherReporter);
+  EXPECT_FALSE(other.ConvertCardFile());
+  EXPECT_THAT(otherReporter.Texts(), ElementsAre(HasSubstr("in use by another Tessaly process")));
+  EXPECT_EQ(Rows().size(), 1u);  // the first database is untouched
+
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory(dir_ / "elsewhere");
+  std::filesystem::create_directory_symlink(dir_ / "elsewhere", folder);
+  EXPECT_FALSE(m.ConvertCardFile());
+  EXPECT_THAT(reporter.Texts(), ElementsAre(HasSubstr("symbolic link")));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "elsewhere"));
+  if (geteuid() == 0) {
+    std::filesystem::remove(folder);
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(m.ConvertCardFile());
+    EXPECT_THAT(reporter.Texts().back(), HasSubstr("belongs to another user"));
+  }
+}
+
+// Saving writes a file beside the destination and renames it over, so a failed
+// save leaves the destination as it was and nothing half-written behind.
+TEST_F(EngineTest, SaveReplacesTheDestinationWholeOrNotAtAll) {
+  ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "saved"}})})));
+  ASSERT_TRUE(m.ConvertCardFile());
+  // The database left open is closed, then copied over the existing file.
+  WriteFile(Path("out.mdb"), "old contents");
+  ASSERT_TRUE(m.SaveCardDatabase(Path("out.mdb")));
+  EXPECT_FALSE(m.mDbOpen);
+  EXPECT_FALSE(m.mCardFileOpen);
+  const std::string saved = ReadFile(m.mTempDbPath);
+  EXPECT_EQ(ReadFile(Path("out.mdb")), saved);
+
+  WriteFile(Path("readonly.mdb"), "keep me");
+  std::filesystem::permissions(Path("readonly.mdb"), std::filesystem::perms::owner_read);
+  EXPECT_FALSE(m.SaveCardDatabase(Path("readonly.mdb")));
+  EXPECT_EQ(ReadFile(Path("readonly.mdb")), "keep me");
+  std::filesystem::create_directory(Path("folder.mdb"));
+  EXPECT_FALSE(m.SaveCardDatabase(Path("folder.mdb")));
+  // A copy that breaks off half-way (at a file size limit, as on a full disk).
+  WriteFile(Path("out.mdb"), "keep me");
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = saved.size() / 2;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_FALSE(m.SaveCardDatabase(Path("out.mdb")));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(ReadFile(Path("out.mdb")), "keep me");
+  EXPECT_THAT(reporter.Texts(),
+              ElementsAre(StartsWith("Err 70 "), StartsWith("Err 75 "), StartsWith("Err 75 ")));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_THAT(left, UnorderedElementsAre("folder.mdb", "in.csv", "out.mdb", "readonly.mdb", "tmp"));
+}
+
+}  // namespace
+}  // namespace tessaly::test
