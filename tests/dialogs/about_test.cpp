@@ -14,13 +14,10 @@ namespace {
 
 class AboutTest : public testing::Test {
  protected:
-  void SetUp() override {
-    main_.setGeometry(100, 50, 800, 600);
-    main_.show();
-  }
+  void SetUp() override { main_.show(); }
   void TearDown() override { delete box_; }
 
-  AboutServices Version(std::string name, int32_t build) {
+  static AboutServices Version(std::string name, int32_t build) {
     AboutServices services;
     services.queryOsVersion = [=] { return OsVersion{name, build}; };
     return services;
@@ -37,16 +34,11 @@ class AboutTest : public testing::Test {
 
 TEST_F(AboutTest, LabelsAfterLoad) {
   frmAbt& box = Show(Version(PlatformNameFromId(2), 1381));
-  EXPECT_EQ(box.windowTitle(), "About Orvane Tessaly");
-  EXPECT_EQ(box.lblTitle->text(), "Orvane Tessaly");
-  EXPECT_EQ(box.lblVersion->text(), "Version 1.2.0");
-  EXPECT_EQ(box.lblWinVer->text() + " " + box.lblBuild->text(), "WinNT Build 1381");
-  const QStringList lines = box.lblDisclaimer->text().split('\n');
-  ASSERT_EQ(lines.size(), 3);
-  EXPECT_TRUE(lines[2].startsWith("Mail to "));
-  EXPECT_TRUE(box.isVisible());
-  EXPECT_FALSE(box.isModal());
-  EXPECT_EQ(box.parentWidget(), nullptr);
+  EXPECT_EQ(QStringList({box.windowTitle(), box.lblTitle->text(), box.lblVersion->text(),
+                         box.lblWinVer->text(), box.lblBuild->text()}),
+            QStringList({"About Orvane Tessaly", "Orvane Tessaly", "Version 1.2.0", "WinNT",
+                         "Build 1381"}));
+  EXPECT_TRUE(box.isVisible() && !box.isModal() && box.parentWidget() == nullptr);
   EXPECT_TRUE(reporter_.reports.empty());
 }
 
@@ -63,13 +55,10 @@ TEST_F(AboutTest, PlatformNameAndBuild) {
   for (const auto& [services, winVer, build] : cases) {
     frmAbt& box = Show(services);
     EXPECT_EQ(box.lblWinVer->text(), winVer);
-    if (!build.isEmpty()) {
-      EXPECT_EQ(box.lblBuild->text(), build);
-    }
+    EXPECT_EQ(build.isEmpty() ? QString() : box.lblBuild->text(), build);
     delete box_;
   }
-  ASSERT_EQ(reporter_.reports.size(), 1u);
-  EXPECT_EQ(reporter_.reports[0].text, "Err 5 No version");
+  ASSERT_EQ(reporter_.Texts(), std::vector<std::string>{"Err 5 No version"});
   EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
 }
 

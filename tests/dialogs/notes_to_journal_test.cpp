@@ -24,26 +24,30 @@
 namespace tessaly {
 namespace {
 
-constexpr const char* kStore = R"({"stores": [
-  {"root": {"entryId": "ROOT", "name": "Mailbox", "defaultItemType": 0, "itemCount": 0,
-    "folders": [
-      {"entryId": "00000000EMPTY", "name": "Empty", "defaultItemType": 2, "itemCount": 0},
-      {"entryId": "00000000FULL", "name": "Contacts", "defaultItemType": 2, "itemCount": 312}]}}
-]})";
+// A stand-in store's folder, named as its id; type 2 holds contacts.
+QString Folder(const QString& id, int type, int count, const QString& folders = "") {
+  return QString(R"({"entryId": "%1", "name": "%1", "defaultItemType": %2, "itemCount": %3,)"
+                 R"( "folders": [%4]})")
+      .arg(id, QString::number(type), QString::number(count), folders);
+}
+QByteArray Store(const QStringList& roots) {
+  return (R"({"stores": [{"root": )" + roots.join(R"(}, {"root": )") + "}]}").toUtf8();
+}
+const QByteArray kStore = Store(
+    {Folder("ROOT", 0, 0, Folder("00000000EMPTY", 2, 0) + "," + Folder("00000000FULL", 2, 312))});
 
 class NotesToJournalTest : public testing::Test {
  protected:
   NotesToJournalTest() { ConnectNotesAndAbout(window_, csv_, reporter_); }
   void TearDown() override { qunsetenv(outlook::kStoreVariable); }
 
-  void UseStore(const char* json) {
+  void UseStore(const QByteArray& json) {
     QFile file(dir_.filePath("store.json"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(json) >= 0);
     qputenv(outlook::kStoreVariable, file.fileName().toLocal8Bit());
   }
 
-  // Runs Edit > Notes to Journal; `whileOpen` acts on the folder dialog, which is
-  // then closed. False when no dialog was shown.
+  // Edit > Notes to Journal; `whileOpen` acts on the dialog before it closes. False if none.
   bool Run(const std::function<void(frmExFolders&)>& whileOpen = [](frmExFolders&) {}) {
     bool shown = false;
     QTimer timer;  // goes with this call, fired or not
@@ -51,8 +55,6 @@ class NotesToJournalTest : public testing::Test {
     QObject::connect(&timer, &QTimer::timeout, [&] {
       if (auto* dialog = qobject_cast<frmExFolders*>(QApplication::activeModalWidget())) {
         shown = true;
-        dialog->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
         whileOpen(*dialog);
         dialog->close();
       }
@@ -64,6 +66,8 @@ class NotesToJournalTest : public testing::Test {
 
   // Types `text` into the contact box and leaves it with Tab.
   static void Leave(frmExFolders& dialog, const QString& text) {
+    dialog.activateWindow();  // again, after a message box
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
     dialog.txtContactFolder->setFocus(Qt::MouseFocusReason);
     dialog.txtContactFolder->setText(text);
     QTest::keyClick(dialog.txtContactFolder, Qt::Key_Tab);
@@ -96,8 +100,7 @@ TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
     EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
     EXPECT_EQ(reporter_.reports[0].text.rfind("Err 429 Outlook is not available (", 0), 0u)
         << reporter_.reports[0].text;
-    EXPECT_EQ(csv_.mOlApp, app);
-    EXPECT_EQ(csv_.mOlNs, ns);
+    EXPECT_TRUE(csv_.mOlApp == app && csv_.mOlNs == ns);
     EXPECT_EQ(window_.lvCSV->topLevelItemCount(), listed);
     EXPECT_FALSE(window_.mnuEditParse->isEnabled());
   }
@@ -110,51 +113,30 @@ TEST_F(NotesToJournalTest, ContactBoxShowsTheItemCount) {
   const auto ns = outlook::CreateOutlookApplication()->GetNamespace("MAPI");
   frmExFolders dialog(ns, boxes);  // keeps a reference to `ns`
   dialog.show();
-  dialog.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   QStringList shown;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      shown << box->text();
-      EXPECT_EQ(box->icon(), QMessageBox::Critical);
+      if (box->icon() == QMessageBox::Critical) shown << box->text();
       box->accept();
     }
   });
   timer.start(10);
-  QLabel* contact = dialog.Panel("Contact");
-  EXPECT_EQ(contact->text(), "");
-  // Tab order from the first control; leaving the empty box finds nothing.
-  for (QWidget* next : std::initializer_list<QWidget*>{dialog.OKButton, dialog.CancelButton,
-                                                       dialog.txtContactFolder}) {
-    EXPECT_EQ(QApplication::focusWidget(), next);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  }
-  EXPECT_EQ(shown.size(), 1);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-
+  // Nothing typed and an unknown id find no folder and keep the last count.
   const std::pair<const char*, const char*> lookups[] = {
-      {"  00000000FULL  ", "312"},
-      {"00000000EMPTY", "0"},
-      {"00000000FULL", "312"},
-      {"Contacts", "312"}};  // a display name is no identifier: the last count stays
+      {"", ""}, {"00000000EMPTY", "0"}, {"  00000000FULL  ", "312"}, {"00000000NONE", "312"}};
   for (const auto& [text, count] : lookups) {
     Leave(dialog, text);
-    EXPECT_EQ(contact->text(), QString(count)) << text;
+    EXPECT_EQ(dialog.Panel("Contact")->text(), QString(count)) << text;
   }
   ASSERT_EQ(shown.size(), 2);
   for (const QString& text : shown)
     EXPECT_TRUE(text.startsWith("Err -2147221233 ")) << text.toStdString();
-  EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  EXPECT_EQ(QApplication::focusWidget(), dialog.txtJournalFolder);
 
-  // The journal box, OK, Cancel, Enter and Esc do nothing.
+  // Neither the journal box nor OK looks anything up or closes the dialog.
   dialog.txtJournalFolder->setText("ROOT");
   QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Tab);
   dialog.OKButton->click();
-  dialog.CancelButton->click();
-  QTest::keyClick(dialog.OKButton, Qt::Key_Return);
-  QTest::keyClick(dialog.txtJournalFolder, Qt::Key_Escape);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(shown.size(), 2);
 }
@@ -167,15 +149,9 @@ TEST_F(NotesToJournalTest, ListContactFolders) {
   EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
   EXPECT_EQ(reporter_.reports[0].text.rfind("Err 91 ", 0), 0u);
 
-  const std::pair<const char*, QStringList> cases[] = {
-      {R"({"stores": [
-        {"root": {"entryId": "A", "name": "Mail A", "defaultItemType": 0, "itemCount": 0}},
-        {"root": {"entryId": "B", "name": "Mail B", "defaultItemType": 0, "itemCount": 0}}]})",
-       {}},
-      {R"({"stores": [
-        {"root": {"entryId": "A", "name": "Cards", "defaultItemType": 2, "itemCount": 4}},
-        {"root": {"entryId": "B", "name": "Inbox", "defaultItemType": 0, "itemCount": 9}},
-        {"root": {"entryId": "C", "name": "No cards", "defaultItemType": 2, "itemCount": 0}}]})",
+  const std::pair<QByteArray, QStringList> cases[] = {
+      {Store({Folder("Mail A", 0, 0), Folder("Mail B", 0, 0)}), {}},
+      {Store({Folder("Cards", 2, 4), Folder("Inbox", 0, 9), Folder("No cards", 2, 0)}),
        {"Cards", "Cards", "Inbox", "No cards"}},
   };
   for (const auto& [store, expected] : cases) {
@@ -199,9 +175,8 @@ TEST_F(NotesToJournalTest, HelpAboutLoadsOneBox) {
   window_.mnuHelpAbout->trigger();
   window_.mnuHelpAbout->trigger();
   QList<frmAbt*> boxes;
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
+  for (QWidget* widget : QApplication::topLevelWidgets())
     if (auto* box = qobject_cast<frmAbt*>(widget)) boxes << box;
-  }
   ASSERT_EQ(boxes.size(), 1);
   EXPECT_TRUE(boxes[0]->isVisible());
   delete boxes[0];

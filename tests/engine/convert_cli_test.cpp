@@ -6,14 +6,15 @@
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 
+#include "engine/card_table.h"
 #include "engine_test_support.h"
 #include "tests/support/mdb_readers.h"
 
 namespace tessaly::test {
 namespace {
 
+using std::filesystem::perms;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -29,13 +30,6 @@ constexpr int kColumnOf[41] = {1, 2, 4,  3,  18, 5,  19, 22, 23, 24, 25, 26, 27,
                                0, 0, 0,  36, 20, 35, 33, 6,  47, 34, 21, 32, 17};
 const std::map<int, std::pair<int, int>> kJoined = {{25, {30, 31}}, {26, {28, 29}}, {27, {15, 16}},
                                                     {28, {13, 14}}, {29, {45, 46}}, {30, {43, 44}}};
-const char* const kNames =
-    "Title FirstName MiddleName LastName Company Department JobTitle BusinessStreet "
-    "BusinessStreet2 BusinessCity BusinessState BusinessPostalCode BusinessCountry HomeStreet "
-    "HomeStreet2 HomeCity HomeState HomePostalCode HomeCountry OtherStreet OtherStreet2 OtherCity "
-    "OtherState OtherPostalCode OtherCountry BusinessFax BusinessPhone HomeFax HomePhone OtherFax "
-    "OtherPhone Anniversary AssistantsName Birthday Categories GovernmentIDNumber Notes "
-    "Profession ReferredBy Spouse User1";
 
 class ConvertCliTest : public ScratchFolderTest {
  protected:
@@ -55,8 +49,7 @@ class ConvertCliTest : public ScratchFolderTest {
   }
 };
 
-// A card with every column set and Windows-1252 text, and one with notes over
-// several lines.
+// A card with every column set and Windows-1252 text; notes over several lines.
 TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
   std::map<int, std::string> full;
   for (int n = 1; n <= 47; ++n) full[n] = "c" + std::to_string(n);
@@ -83,27 +76,22 @@ TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
   expected[0][4] = "Soci\u00e9t\u00e9 G\u00e9n\u00e9rale \u20ac";
   expected[0][33] = "1980-05-17 00:00:00";
   expected[0][31] = "2001-06-03 14:30:00";
-  std::istringstream nameList(kNames);
-  const std::vector<std::string> names{std::istream_iterator<std::string>(nameList), {}};
-
   for (const bool mdbtools : {true, false}) {
     SCOPED_TRACE(mdbtools ? "mdbtools" : "mdb-reader");
     const std::string mdb = Path("out.mdb");
-    EXPECT_THAT(mdbtools ? MdbToolsUserTables(mdb) : MdbReaderUserTables(mdb),
+    EXPECT_THAT((mdbtools ? MdbToolsUserTables : MdbReaderUserTables)(mdb),
                 ElementsAre("tblCardData"));
-    const ReaderTable table =
-        mdbtools ? MdbToolsRead(mdb, "tblCardData") : MdbReaderRead(mdb, "tblCardData");
+    const ReaderTable table = (mdbtools ? MdbToolsRead : MdbReaderRead)(mdb, "tblCardData");
     ASSERT_EQ(table.columns.size(), 41u);
-    for (size_t p = 0; p < 41; ++p) EXPECT_EQ(table.columns[p].name, names[p]);
+    for (size_t p = 0; p < 41; ++p) EXPECT_EQ(table.columns[p].name, kCardFieldNames[p]);
     EXPECT_EQ(table.rows, expected);
   }
 }
 
 TEST_F(ConvertCliTest, BadExportsGetAClearMessageAndNoOutput) {
   std::filesystem::create_directory(Path("folder.csv"));
-  std::mt19937 random(11);
   std::string binary(size_t{2} << 20, '\0');
-  for (char& c : binary) c = static_cast<char>(random());
+  std::generate(binary.begin(), binary.end(), std::mt19937(11));
   const std::vector<std::pair<std::string, std::string>> cases = {
       {Path("missing.csv"), "Err 53 File not found: "},
       {In("", "empty.csv"), "Err 62 Input past end of file"},
@@ -152,16 +140,12 @@ TEST_F(ConvertCliTest, UnusableOutputPaths) {
   // A folder the user may not write to; root may write anywhere, so runs as "nobody".
   const bool asNobody = geteuid() == 0;
   if (asNobody) {
-    std::filesystem::permissions(dir_ / "tmp", std::filesystem::perms::all);
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all |
-                                           std::filesystem::perms::others_exec |
-                                           std::filesystem::perms::others_read);
+    permissions(dir_ / "tmp", perms::all);
+    permissions(dir_, perms::owner_all | perms::others_exec | perms::others_read);
   }
   std::filesystem::create_directory(Path("locked"));
   WriteFile(Path("locked/out.mdb"), "keep me");
-  std::filesystem::permissions(Path("locked"), std::filesystem::perms::owner_read |
-                                                   std::filesystem::perms::owner_exec |
-                                                   std::filesystem::perms::others_exec);
+  permissions(Path("locked"), perms::owner_read | perms::owner_exec | perms::others_exec);
   const Result r = Run({in, Path("locked/out.mdb")}, asNobody);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, StartsWith("Err 70 Permission denied")) << r.out;

@@ -1,10 +1,11 @@
 #pragma once
 
-// Test helpers: a temporary folder with the card table created through the API
-// from the engine's schema, and the comparison of what the independent readers
-// return with the rows a test wrote.
+// A temporary folder with the card table created through the API from the
+// engine's schema, and what the independent readers return compared with the rows
+// a test wrote.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <functional>
@@ -25,12 +26,11 @@ inline constexpr int16_t kBirthday = 33;
 inline constexpr int16_t kNotes = 36;
 inline constexpr int16_t kFieldCount = 41;
 
-// A row as written: per field the text set, or nothing for a field left Null.
+// Per field the text set, or nothing for a field left Null.
 using CardRow = std::vector<std::optional<std::u16string>>;
 inline CardRow EmptyRow() {
   return CardRow(kFieldCount);
 }
-
 inline std::u16string U16(const std::string& utf8) {
   return jet::Utf8ToUtf16(utf8);
 }
@@ -38,17 +38,42 @@ inline std::string U8(const std::u16string& utf16) {
   return jet::Utf16ToUtf8(utf16);
 }
 
-// The failure's number (its description must not be empty), 0 when none.
-int32_t FailureNumber(const std::function<void()>& action);
-
 class CardDb : public ::testing::Test {
  protected:
-  CardDb();
-  ~CardDb() override;
+  CardDb() {
+    std::string pattern = std::filesystem::temp_directory_path() / "tessaly-storage-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+  }
+  ~CardDb() override {
+    rs_.reset();
+    db_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
   // A new database at File(name) holding tblCardData, with rs_ open on it.
-  void Create(const std::string& name = "cards.mdb");
-  void Add(const CardRow& row);
+  void Create(const std::string& name = "cards.mdb") {
+    path_ = File(name);
+    db_ = dao::DBEngine()
+              .CreateWorkspace("", "admin", "", dao::dbUseJet)
+              ->CreateDatabase(path_, dao::dbLangGeneral);
+    auto table = db_->CreateTableDef("tblCardData");
+    for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
+      auto field = table->CreateField(kCardFieldNames[p], kCardFieldTypes[p], kCardFieldSizes[p]);
+      field->SetAllowZeroLength(kCardFieldTypes[p] != dao::dbDate);
+      table->FieldsAppend(field);
+    }
+    db_->TableDefsAppend(table);
+    rs_ = db_->OpenRecordset("tblCardData");
+  }
+  void Add(const CardRow& row) {
+    rs_->AddNew();
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (row[i]) rs_->SetValue(static_cast<int16_t>(i), *row[i]);
+    }
+    rs_->Update();
+  }
 
   std::filesystem::path dir_;
   std::string path_;
@@ -56,15 +81,76 @@ class CardDb : public ::testing::Test {
   std::shared_ptr<dao::Recordset> rs_;
 };
 
-// What a reader should show: texts as UTF-8, Null as nullopt; dates are left for
-// the caller to fill in.
-ReaderRow Shown(const CardRow& row);
+// The failure's number (its description must not be empty), 0 when none.
+inline int32_t FailureNumber(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Failure& f) {
+    EXPECT_FALSE(f.Description().empty()) << f.Number();
+    return f.Number();
+  }
+  return 0;
+}
+
+// Texts as UTF-8, Null as nullopt; dates are left for the caller.
+inline ReaderRow Shown(const CardRow& row) {
+  ReaderRow out(row.size());
+  for (size_t i = 0; i < row.size(); ++i) {
+    if (row[i]) out[i] = U8(*row[i]);
+  }
+  return out;
+}
+
 // One reader's row against the expected one, allowing for the reader's limits.
-void ExpectReaderRow(const ReaderTable& table, size_t index, const ReaderRow& actual,
-                     const ReaderRow& expected);
+inline void ExpectReaderRow(const ReaderTable& table, size_t index, const ReaderRow& actual,
+                            const ReaderRow& expected) {
+  ASSERT_EQ(actual.size(), expected.size()) << "row " << index;
+  for (size_t c = 0; c < expected.size(); ++c) {
+    std::optional<std::string> want = expected[c];
+    if (table.emptyReadsAsNull && want && want->empty()) want.reset();
+    for (size_t at = 0; table.onlyBmp && want && at < want->size(); ++at) {
+      if (static_cast<unsigned char>((*want)[at]) >= 0xf0) want->replace(at, 4, "??");
+    }
+    const std::optional<std::string>& got = actual[c];
+    if (want && got && got->size() >= table.cutLength && got->size() < want->size()) {
+      want->resize(got->size());  // cut by the reader: a prefix must match
+    }
+    auto show = [](const auto& v) { return v ? "'" + v->substr(0, 80) + "'" : "Null"; };
+    if (got != want) {
+      ADD_FAILURE() << "row " << index << " field " << kCardFieldNames[c] << ": read " << show(got)
+                    << ", wrote " << show(want);
+    }
+  }
+}
+
 // Both readers list exactly tblCardData as user table.
-void ExpectOnlyCardTable(const std::string& path);
-// Both readers list exactly tblCardData, its 41 columns, and these rows in order.
-void ExpectReadersShow(const std::string& path, const std::vector<ReaderRow>& rows);
+inline void ExpectOnlyCardTable(const std::string& path) {
+  ASSERT_TRUE(MdbToolsAvailable() && MdbReaderAvailable())
+      << "mdbtools or mdb-reader (in " << NodeModulesDir() << ") is not installed";
+  for (auto* tables : {MdbToolsUserTables, MdbReaderUserTables}) {
+    EXPECT_EQ(tables(path), std::vector<std::string>{"tblCardData"});
+  }
+}
+
+// ... and its 41 columns and these rows in order.
+inline void ExpectReadersShow(const std::string& path, const std::vector<ReaderRow>& rows) {
+  ExpectOnlyCardTable(path);
+  std::vector<ReaderColumn> columns;
+  for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
+    const bool text = kCardFieldTypes[p] == dao::dbText;
+    columns.push_back({kCardFieldNames[p],
+                       text                                ? "text"
+                       : kCardFieldTypes[p] == dao::dbDate ? "datetime"
+                                                           : "memo",
+                       text ? kCardFieldSizes[p] : 0});
+  }
+  for (const ReaderTable& table :
+       {MdbToolsRead(path, "tblCardData"), MdbReaderRead(path, "tblCardData")}) {
+    SCOPED_TRACE(table.emptyReadsAsNull ? "mdbtools" : "mdb-reader");
+    EXPECT_EQ(table.columns, columns);
+    ASSERT_EQ(table.rows.size(), rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) ExpectReaderRow(table, r, table.rows[r], rows[r]);
+  }
+}
 
 }  // namespace tessaly::test

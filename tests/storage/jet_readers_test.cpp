@@ -34,16 +34,15 @@ std::string Repeat(std::u16string_view unit, size_t length) {
 // Our recordset's current row the way the readers print it.
 ReaderRow RecordsetRow(dao::Recordset& rs) {
   ReaderRow row(kFieldCount);
-  for (int16_t i = 0; i < kFieldCount; ++i) {
-    const dao::Value value = rs.GetValue(i);
-    if (const auto* text = std::get_if<std::u16string>(&value))
-      row[static_cast<size_t>(i)] = U8(*text);
+  for (size_t i = 0; i < row.size(); ++i) {
+    const dao::Value value = rs.GetValue(static_cast<int16_t>(i));
+    if (const auto* text = std::get_if<std::u16string>(&value)) row[i] = U8(*text);
     if (const auto* date = std::get_if<dao::JetDate>(&value)) {
       const dao::DateParts d = dao::SplitJetDate(date->days);
       char buffer[32];
       std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                     d.hour, d.minute, d.second);
-      row[static_cast<size_t>(i)] = buffer;
+      row[i] = buffer;
     }
   }
   return row;
@@ -64,9 +63,6 @@ class JetReaders : public CardDb {
     if (!db_) Create();
     for (const Card& card : cards) Add(card.row);
     ASSERT_EQ(rs_->RecordCount(), static_cast<int64_t>(cards.size()));
-    ASSERT_EQ(rs_->FieldCount(), kFieldCount);
-    for (int16_t i = 0; i < kFieldCount; ++i) EXPECT_EQ(rs_->FieldName(i), kCardFieldNames[i]);
-    EXPECT_EQ(rs_->Index(), "");
     std::vector<ReaderRow> shown;
     for (const Card& card : cards) shown.push_back(card.shown);
     if (!cards.empty()) rs_->MoveFirst();
@@ -80,7 +76,7 @@ class JetReaders : public CardDb {
   }
 };
 
-TEST_F(JetReaders, NullsBlanksAccentsEuroLineBreaksAndDates) {
+TEST_F(JetReaders, NullsBlanksAccentsEuroLineBreaksDatesAndLongNotes) {
   std::vector<Card> cards(1);  // every field Null
   cards.emplace_back()
       .Put(0, "Mme")
@@ -118,18 +114,11 @@ TEST_F(JetReaders, NullsBlanksAccentsEuroLineBreaksAndDates) {
       .Put(4, "x\u0100y\u0100z")
       .Put(kNotes, "Ωmega ω");
   // Notes around the sizes where storage changes: inline compressed, a single
-  // long-value page, a chain of pages.
-  for (size_t length : {1024u, 1025u, 2040u, 2041u, 5000u}) {
-    cards.emplace_back().Put(kNotes, Repeat(u"Zeile ä\r\n", length));
+  // long-value page, a chain of pages; then past mdbtools' cut.
+  for (size_t length : {1024u, 1025u, 2040u, 2041u, 5000u, 100'000u, 1'000'000u}) {
+    cards.emplace_back().Put(1, "Long").Put(kNotes, Repeat(u"Line of notes — ÆØÅ €\r\n", length));
   }
-  WriteAndCheck(cards);
-}
-
-TEST_F(JetReaders, NotesOfOneHundredThousandAndOneMillionCharacters) {
-  std::vector<Card> cards(3);
-  cards[0].Put(1, "Long").Put(kNotes, Repeat(u"Line of notes — ÆØÅ €\r\n", 100'000));
-  cards[1].Put(1, "Long").Put(kNotes, Repeat(u"Line of notes — ÆØÅ €\r\n", 1'000'000));
-  cards[2].Put(1, "After");
+  cards.emplace_back().Put(1, "After");
   WriteAndCheck(cards);
 }
 
@@ -185,33 +174,29 @@ TEST_F(JetReaders, EmptyTableCatalogPropertiesAndHeader) {
   EXPECT_EQ(FailureNumber([&] { rs_->SetAbsolutePosition(0); }), dao::err::kInvalidArgument);
   WriteAndCheck({});
   const std::string catalog = RunTool({"mdb-json", path_, "MSysObjects"});
-  for (const char* container : {"Tables", "Databases", "Relationships"}) {
-    EXPECT_EQ(Count(catalog,
-                    std::string(R"("ParentId":251658240,"Name":")") + container + R"(","Type":3)"),
-              1u)
-        << catalog;
+  // Three containers; both tables are parented by "Tables" (0x0F000001); only
+  // MSysObjects has the system flag.
+  for (const char* entry :
+       {R"("ParentId":251658240,"Name":"Tables","Type":3)",
+        R"("ParentId":251658240,"Name":"Databases","Type":3)",
+        R"("ParentId":251658240,"Name":"Relationships","Type":3)",
+        R"("Id":2,"ParentId":251658241,"Name":"MSysObjects","Type":1)", R"("Flags":-2147483646)",
+        R"("ParentId":251658241,"Name":"tblCardData","Type":1)"}) {
+    EXPECT_EQ(Count(catalog, entry), 1u) << entry << "\n" << catalog;
   }
-  // Both tables are parented by "Tables" (0x0F000001); only MSysObjects is a system table.
-  EXPECT_EQ(Count(catalog, R"("Id":2,"ParentId":251658241,"Name":"MSysObjects","Type":1)"), 1u);
-  EXPECT_EQ(Count(catalog, R"("Flags":-2147483646)"), 1u);
-  EXPECT_EQ(Count(catalog, R"("ParentId":251658241,"Name":"tblCardData","Type":1)"), 1u);
 
   // On the 38 text fields and Notes, not on the two dates.
   const std::string properties = RunTool({"mdb-prop", path_, "tblCardData"});
   EXPECT_EQ(Count(properties, "AllowZeroLength: yes"), 39u) << properties;
   EXPECT_EQ(Count(properties, "name: Notes\n\tAllowZeroLength: yes\n"), 1u);
-  EXPECT_EQ(Count(properties, "name: Anniversary") + Count(properties, "name: Birthday"), 0u);
 
-  const std::string header =
-      RunTool({"node", "--input-type=module", "-e",
-               "import {createRequire} from 'node:module'; import {pathToFileURL} from 'node:url';"
-               "import {readFileSync} from 'node:fs';"
-               "const [dir, file] = process.argv.slice(1);"
-               "const entry = createRequire(dir + '/x.js').resolve('mdb-reader');"
-               "const {default: R} = await import(pathToFileURL(entry).href);"
-               "const r = new R(readFileSync(file));"
-               "console.log(Math.round(r.getCreationDate().getTime() / 1000), r.getPassword());",
-               NodeModulesDir(), path_});
+  const std::string header = RunTool(
+      {"node", "--input-type=module", "-e",
+       "const [dir, file] = process.argv.slice(1), m = await import('node:module');"
+       "const {default: R} = await import(m.createRequire(dir + '/x.js').resolve('mdb-reader'));"
+       "const r = new R((await import('node:fs')).readFileSync(file));"
+       "console.log(Math.round(r.getCreationDate().getTime() / 1000), r.getPassword());",
+       NodeModulesDir(), path_});
   // Jet dates are local wall-clock time, which mdb-reader reads as UTC.
   std::tm local{};
   localtime_r(&before, &local);

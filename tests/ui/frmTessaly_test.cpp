@@ -9,44 +9,33 @@
 #include <QLabel>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QToolBar>
 #include <QTreeWidget>
-#include <deque>
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/modCSV.h"
-#include "platform/twips.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
 
 namespace tessaly {
 namespace {
 
-// Answers the dialogs in place of the user; nothing queued means Cancel.
+// Answers the dialogs in place of the user: the next answer once, then Cancel.
 class ScriptedDialogs : public FileDialogs {
  public:
-  std::optional<QString> ShowOpen(const FileDialogOptions& options) override {
-    return Next(opens, options, openAnswers);
+  std::optional<QString> ShowOpen(const FileDialogOptions&) override {
+    return std::exchange(open, std::nullopt);
   }
-  std::optional<QString> ShowSave(const FileDialogOptions& options) override {
-    return Next(saves, options, saveAnswers);
+  std::optional<QString> ShowSave(const FileDialogOptions&) override {
+    ++saves;
+    return std::exchange(save, std::nullopt);
   }
-  std::deque<QString> openAnswers, saveAnswers;
-  std::vector<FileDialogOptions> opens, saves;
-
- private:
-  static std::optional<QString> Next(std::vector<FileDialogOptions>& shown,
-                                     const FileDialogOptions& options,
-                                     std::deque<QString>& answers) {
-    shown.push_back(options);
-    if (answers.empty()) return std::nullopt;
-    const QString answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
+  std::optional<QString> open, save;
+  int saves = 0;
 };
 
 // One card: export column number (1..47) to its text.
@@ -91,18 +80,9 @@ class WindowTest : public testing::Test {
     for (const Card& card : cards) lines.push_back(RecordLine(card));
     return WriteExport(name, lines);
   }
-  void Open(const QString& path) {
-    dialogs.openAnswers.push_back(path);
-    window.mnuFileOpen->trigger();
-  }
-  void Parse(const QString& path) {
-    Open(path);
-    window.mnuEditParse->trigger();
-  }
-  void SaveAs(const QString& path) {
-    dialogs.saveAnswers.push_back(path);
-    window.mnuFileSaveAs->trigger();
-  }
+  void Open(const QString& path) { dialogs.open = path, window.mnuFileOpen->trigger(); }
+  void Parse(const QString& path) { Open(path), window.mnuEditParse->trigger(); }
+  void SaveAs(const QString& path) { dialogs.save = path, window.mnuFileSaveAs->trigger(); }
   // Which of Parse and Save are enabled, menu and button alike.
   std::pair<bool, bool> Enabled() const {
     EXPECT_EQ(window.mnuEditParse->isEnabled(), window.Button("Parse")->isEnabled());
@@ -111,6 +91,7 @@ class WindowTest : public testing::Test {
   }
 
   QString Progress() const { return window.Panel(QStringLiteral("Progress"))->text(); }
+  int Listed() const { return window.lvCSV->topLevelItemCount(); }
   int Rows() const { return window.lvMDB->model()->rowCount(); }
   int Columns() const { return window.lvMDB->model()->columnCount(); }
   QString Cell(int row, int col) const {
@@ -120,12 +101,6 @@ class WindowTest : public testing::Test {
     return window.lvMDB->model()->headerData(col, Qt::Horizontal).toString();
   }
   std::string Reports() const { return testing::PrintToString(reporter.Texts()); }
-  int TwipsX(double twips) const { return TwipsToPixels(twips, window.logicalDpiX()); }
-  // Title, filters, chosen filter and proposed name, as one text.
-  static QString Described(const FileDialogOptions& o) {
-    return QStringList{o.title, o.filters.join(';'), QString::number(o.filterIndex), o.fileName}
-        .join('|');
-  }
 
   QTemporaryDir dir;
   test::RecordingReporter reporter;
@@ -135,74 +110,50 @@ class WindowTest : public testing::Test {
   frmTessaly window{csv, dialogs};
 };
 
-TEST_F(WindowTest, CommandsAsDesigned) {
-  EXPECT_EQ(window.windowTitle(), "Dask Orvane Tessaly");
-  const std::pair<QAction*, const char*> menus[] = {
-      {window.mnuFileOpen, "&Open Ctrl+O"},
-      {window.mnuFileSaveAs, "&Save as... Ctrl+S"},
-      {window.mnuExit, "E&xit Ctrl+Q"},
-      {window.mnuEditParse, "&Parse records Ctrl+P"},
-      {window.mnuHelpAbout, "&About Ctrl+A"},
-      {window.mnuHelpIndex, "&Index... "},
-      {window.mnuNotesToJournal, "Notes to &Journal "}};
-  for (const auto& [action, expected] : menus) {
-    EXPECT_EQ(action->text() + " " + action->shortcut().toString(), expected);
-  }
-  QStringList buttons;
-  for (const QAction* button : window.Toolbar1->actions()) {
-    EXPECT_FALSE(button->icon().isNull());
-    buttons << button->data().toString() + ": " + button->toolTip();
-  }
-  EXPECT_EQ(buttons, QStringList({"Open: Open Card export file",
-                                  "Parse: Parse CSV file into MDB file", "Save: Save MDB file"}));
-  EXPECT_EQ(window.Panel("progress"), nullptr);
-}
-
-// Open, Parse and Save as enable what follows them; failed or cancelled steps
-// change nothing.
+// Failed or cancelled steps change nothing; after Save as only a new Open can convert.
 TEST_F(WindowTest, OpenParseSaveProgression) {
   EXPECT_EQ(Enabled(), std::pair(false, false));
   Open(dir.filePath("missing.csv"));
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].icon, Icon::Critical);
   EXPECT_EQ(Enabled(), std::pair(false, false));
-  EXPECT_EQ(window.lvCSV->topLevelItemCount(), 0);
+  EXPECT_EQ(Listed(), 0);
   reporter.reports.clear();
 
   Open(WriteCards("cards.csv", {kAda, kAlan}));
-  ASSERT_EQ(dialogs.opens.size(), 2u);
-  EXPECT_EQ(Described(dialogs.opens[1]),
-            "Open Orvane Card export file...|CSV (*.csv);All (*.*)|0|");
-  ASSERT_EQ(window.lvCSV->topLevelItemCount(), 47);
+  ASSERT_EQ(Listed(), 47);
   EXPECT_EQ(window.lvCSV->topLevelItem(46)->text(0), "Field 47");
   EXPECT_EQ(Enabled(), std::pair(true, false));
-
-  window.mnuFileOpen->trigger();  // cancelled: the export stays open
-  EXPECT_EQ(dialogs.opens.size(), 3u);
-  EXPECT_EQ(window.lvCSV->topLevelItemCount(), 47);
+  window.mnuFileOpen->trigger();  // cancelled
+  EXPECT_EQ(Listed(), 47);
   EXPECT_EQ(Enabled(), std::pair(true, false));
 
   window.mnuEditParse->trigger();
   EXPECT_EQ(Progress(), "Translation complete.");
   EXPECT_EQ(Enabled(), std::pair(true, true));
   ASSERT_EQ(Rows(), 2);
-
   window.mnuFileSaveAs->trigger();  // cancelled: nothing saved, nothing closed
-  EXPECT_EQ(dialogs.saves.size(), 1u);
+  EXPECT_EQ(dialogs.saves, 1);
   EXPECT_EQ(Progress(), "");
+  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
   EXPECT_TRUE(csv.mCardFileOpen);
 
-  const QString saved = dir.filePath("out.mdb");
-  SaveAs(saved);
-  ASSERT_EQ(dialogs.saves.size(), 2u);
-  EXPECT_EQ(Described(dialogs.saves[1]),
-            "Save MDB Card data file...|MDB (*.mdb);All (*.*)|0|OrvaneCard.mdb");
+  SaveAs(dir.filePath("out.mdb"));
   EXPECT_EQ(Progress(), "MDB file saved.");
-  EXPECT_GT(QFileInfo(saved).size(), 0);
+  EXPECT_GT(QFileInfo(dir.filePath("out.mdb")).size(), 0);
   EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
   EXPECT_EQ(Enabled(), std::pair(true, true));
   EXPECT_EQ(Cell(1, 2), "Alan");  // the listing survives the closed database
-  EXPECT_TRUE(reporter.reports.empty()) << Reports();
+  SaveAs(dir.filePath("again.mdb"));
+  QFile a(dir.filePath("out.mdb")), b(dir.filePath("again.mdb"));
+  ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  EXPECT_EQ(a.readAll(), b.readAll());
+  ASSERT_TRUE(reporter.reports.empty()) << Reports();
+
+  window.mnuEditParse->trigger();  // saving closed the export
+  EXPECT_EQ(Progress(), "Translation incomplete.");
+  EXPECT_FALSE(reporter.reports.empty());
+  EXPECT_EQ(Enabled(), std::pair(true, true));
 }
 
 TEST_F(WindowTest, ListingAcrossConversions) {
@@ -211,13 +162,10 @@ TEST_F(WindowTest, ListingAcrossConversions) {
   const std::string open = RecordLine(notes).substr(0, RecordLine(notes).size() - 1);
   Parse(WriteExport("notes.csv",
                     {HeaderLine(), RecordLine(kAda), RecordLine({}), open, "beta", "\""}));
-  // First fill: "Index" then the 41 fields of the table, in its order.
+  // "Index" then the 41 fields of the table, in its order.
   ASSERT_EQ(Columns(), 42);
-  const std::pair<int, const char*> headers[] = {
-      {0, "Index"}, {1, "Title"}, {2, "FirstName"}, {37, "Notes"}, {41, "User1"}};
-  for (const auto& [column, name] : headers) EXPECT_EQ(Header(column), name);
-  EXPECT_EQ(window.lvMDB->columnWidth(0), TwipsX(600));
-  EXPECT_EQ(window.lvMDB->columnWidth(41), TwipsX(1000));
+  EXPECT_EQ(QStringList({Header(0), Header(1), Header(37), Header(41)}),
+            QStringList({"Index", "Title", "Notes", "User1"}));
   ASSERT_EQ(Rows(), 3);
   const std::map<int, const char*> ada = {
       {0, ""},           {1, "Dr."}, {4, "Lovelace"}, {29, "555-0100 x12"}, {34, "12/10/1815"},
@@ -227,8 +175,7 @@ TEST_F(WindowTest, ListingAcrossConversions) {
   EXPECT_EQ(Cell(2, 37), QString::fromUtf8("alpha\u21b5beta"));  // lines joined with a mark
   for (int column = 0; column < 42; ++column) EXPECT_EQ(Cell(1, column), "") << column;
 
-  // Second fill: its own rows under the same columns.
-  Parse(WriteCards("two.csv", {kAlan}));
+  Parse(WriteCards("two.csv", {kAlan}));  // its own rows under the same columns
   EXPECT_EQ(Columns(), 42);
   EXPECT_EQ(Header(1), "Title");
   ASSERT_EQ(Rows(), 1);
@@ -257,8 +204,7 @@ TEST_F(WindowTest, LongListingIsReadAsRowsAreShown) {
   window.lvMDB->scrollToBottom();
   QCoreApplication::processEvents();
 
-  // Saving closes the database; the list goes on showing every row.
-  SaveAs(dir.filePath("many.mdb"));
+  SaveAs(dir.filePath("many.mdb"));  // closes the database; every row stays listed
   EXPECT_EQ(Progress(), "MDB file saved.");
   ASSERT_EQ(Rows(), 1000);
   for (int row : {300, 999, 44, 0}) EXPECT_EQ(Cell(row, 2), QString("Card %1").arg(row));
@@ -266,20 +212,20 @@ TEST_F(WindowTest, LongListingIsReadAsRowsAreShown) {
 }
 
 TEST_F(WindowTest, ToolbarDispatchesOnExactKeys) {
+  dialogs.open = (WriteCards("cards.csv", {kAda}));
   for (const char* key : {"open", "OPEN", "parse", "save", "Save ", "", "Toolbar1"}) {
     window.Toolbar1_ButtonClick(key);
   }
-  EXPECT_TRUE(dialogs.opens.empty());
-  EXPECT_TRUE(dialogs.saves.empty());
+  EXPECT_EQ(Listed(), 0);
+  EXPECT_EQ(dialogs.saves, 0);
   EXPECT_EQ(Progress(), "");
 
-  dialogs.openAnswers.push_back(WriteCards("cards.csv", {kAda}));
   window.Button("Open")->trigger();  // as a click on the button
-  EXPECT_EQ(window.lvCSV->topLevelItemCount(), 47);
+  EXPECT_EQ(Listed(), 47);
   window.Toolbar1_ButtonClick("Parse");
   EXPECT_EQ(Progress(), "Translation complete.");
   window.Toolbar1_ButtonClick("Save");
-  EXPECT_EQ(dialogs.saves.size(), 1u);
+  EXPECT_EQ(dialogs.saves, 1);
 }
 
 TEST_F(WindowTest, FailedConversionKeepsListAndSave) {
@@ -300,24 +246,6 @@ TEST_F(WindowTest, FailedConversionKeepsListAndSave) {
   EXPECT_EQ(Cell(1, 2), "Alan");
 }
 
-TEST_F(WindowTest, ParseAfterSaveAsFailsAndSaveAgainWritesSameData) {
-  Parse(WriteCards("cards.csv", {kAda}));
-  SaveAs(dir.filePath("a.mdb"));
-  SaveAs(dir.filePath("b.mdb"));
-  EXPECT_EQ(Progress(), "MDB file saved.");
-  QFile a(dir.filePath("a.mdb"));
-  QFile b(dir.filePath("b.mdb"));
-  ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-  EXPECT_EQ(a.readAll(), b.readAll());
-  ASSERT_TRUE(reporter.reports.empty()) << Reports();
-
-  // Saving closed the export, so there is nothing left to convert.
-  window.mnuEditParse->trigger();
-  EXPECT_EQ(Progress(), "Translation incomplete.");
-  EXPECT_FALSE(reporter.reports.empty());
-  EXPECT_EQ(Enabled(), std::pair(true, true));
-}
-
 TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
   Parse(WriteCards("cards.csv", {kAda}));
   SaveAs(dir.filePath("no such folder/out.mdb"));
@@ -328,7 +256,7 @@ TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
   EXPECT_EQ(Progress(), "");
 
   window.FillCSVlv({u"One", u"Two"});  // listed, then reported as short
-  EXPECT_EQ(window.lvCSV->topLevelItemCount(), 2);
+  EXPECT_EQ(Listed(), 2);
   ASSERT_EQ(reporter.reports.size(), 2u);
   EXPECT_EQ(reporter.reports[1].text.rfind("Err 9 ", 0), 0u) << reporter.reports[1].text;
   EXPECT_EQ(reporter.reports[1].icon, Icon::Exclamation);
@@ -337,23 +265,15 @@ TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
 // Extra height goes to both lists, extra width to lvMDB; smaller snaps back.
 TEST_F(WindowTest, LayoutRule) {
   const QSize load = window.size();
-  EXPECT_EQ(window.minimumSize(), load);
-  const QRect csv0 = window.lvCSV->geometry();
-  const QRect mdb0 = window.lvMDB->geometry();
-  EXPECT_EQ(mdb0.x(), TwipsX(2040));  // overlapping lvCSV as designed
-  EXPECT_EQ(csv0.right() + 1, TwipsX(2055));
-  EXPECT_EQ(mdb0.right() + 1, window.centralWidget()->width());
-
-  struct Case {
-    int wider, taller;  // asked for
-    int width, height;  // what the lists gain
-  };
-  for (const Case& c : {Case{0, 40, 0, 40}, Case{70, 40, 70, 40}, Case{-50, -30, 0, 0}}) {
-    window.resize(load.width() + c.wider, load.height() + c.taller);
+  const QRect csv0 = window.lvCSV->geometry(), mdb0 = window.lvMDB->geometry();
+  // Asked for wider and taller; what the lists gain in width and height.
+  for (auto [wider, taller, width, height] :
+       {std::array{0, 40, 0, 40}, std::array{70, 40, 70, 40}, std::array{-50, -30, 0, 0}}) {
+    window.resize(load.width() + wider, load.height() + taller);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.size(), load + QSize(c.width, c.height)) << c.wider << "x" << c.taller;
-    EXPECT_EQ(window.lvCSV->geometry(), csv0.adjusted(0, 0, 0, c.height));
-    EXPECT_EQ(window.lvMDB->geometry(), mdb0.adjusted(0, 0, c.width, c.height));
+    EXPECT_EQ(window.size(), load + QSize(width, height)) << wider << "x" << taller;
+    EXPECT_EQ(window.lvCSV->geometry(), csv0.adjusted(0, 0, 0, height));
+    EXPECT_EQ(window.lvMDB->geometry(), mdb0.adjusted(0, 0, width, height));
   }
 }
 
@@ -361,27 +281,22 @@ TEST_F(WindowTest, ExitAndCloseCloseTheCardDatabase) {
   Parse(WriteCards("cards.csv", {kAda}));
   ASSERT_TRUE(csv.mDbOpen && csv.mCardFileOpen);
   window.mnuExit->trigger();
-  EXPECT_FALSE(csv.mDbOpen);
-  EXPECT_FALSE(csv.mCardFileOpen);
-
-  window.mnuEditParse->trigger();  // reopens the database (export closed: incomplete)
+  EXPECT_FALSE(csv.mDbOpen || csv.mCardFileOpen);
+  window.mnuEditParse->trigger();  // reopens the database
   ASSERT_TRUE(csv.mDbOpen);
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(csv.mDbOpen);
 }
 
-// About and Notes to Journal through their hooks are run in the dialog tests.
-TEST_F(WindowTest, HelpIndexOpensTheReadme) {
-  QStringList opened;
+TEST_F(WindowTest, HelpIndexReportsAViewerThatFails) {
+  QString opened;
   window.openDocument = [&](const QString& path) {
-    opened << path;
-    return opened.size() == 1 ? QString() : QString("File not found");
+    opened = path;
+    return QString("File not found");
   };
   window.mnuHelpIndex->trigger();
-  window.mnuHelpIndex->trigger();
-  ASSERT_EQ(opened.size(), 2);
-  EXPECT_TRUE(opened[0].endsWith("Readme.txt"));
-  ASSERT_EQ(reporter.reports.size(), 1u);  // only the viewer that failed
+  EXPECT_TRUE(opened.endsWith("Readme.txt")) << opened.toStdString();
+  ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].text, "File not found");
   EXPECT_EQ(reporter.reports[0].icon, Icon::None);
 }
