@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProcess>
 #include <QStatusBar>
 #include <QStyle>
@@ -72,17 +71,6 @@ class WaitPointer {
   QWidget* window_;
 };
 
-void ShowAboutPlaceholder() {
-  // Modeless and without an owner, like the About box it stands in for.
-  auto* box = new QMessageBox(
-      QMessageBox::Information, QStringLiteral("About Orvane Tessaly"),
-      QStringLiteral("Orvane Tessaly\nVersion %1").arg(QCoreApplication::applicationVersion()),
-      QMessageBox::Ok);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setModal(false);
-  box->show();
-}
-
 }  // namespace
 
 frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
@@ -92,7 +80,6 @@ frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
   setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
   // No toolbar toggling: the toolbar is part of the window, as designed.
   setContextMenuPolicy(Qt::NoContextMenu);
-  onAbout = ShowAboutPlaceholder;
   openDocument = OpenWithDesktopViewer;
 
   CreateMenus();

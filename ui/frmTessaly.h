@@ -38,7 +38,6 @@ class frmTessaly : public QMainWindow {
   QAction* Button(const QString& key) const;
 
   // Help > About and Edit > Notes to Journal run these; the program sets them.
-  // Without one, About shows a plain box and Notes to Journal does nothing.
   std::function<void()> onAbout;
   std::function<void()> onNotesToJournal;
   // Opens a text file with the desktop's viewer; returns why it could not, or an
