@@ -8,10 +8,12 @@ bool IsNarrow(char16_t c) {
   return c < 0x100;
 }
 
-// A character whose low byte is zero would read as a mode switch.
+// Strict readers switch mode at every zero byte, wherever it falls, so the
+// compressed form may hold no zero byte but the switches: no U+0000, and no wide
+// character with a zero low byte (U+0100, U+2000, U+4E00...).
 bool CanCompress(std::u16string_view text) {
   for (char16_t c : text) {
-    if ((c & 0xff) == 0) return false;
+    if (c == 0 || (c & 0xff) == 0) return false;
   }
   return true;
 }
@@ -21,14 +23,6 @@ void AppendPlain(std::u16string_view text, uint8_t* out) {
     *out++ = static_cast<uint8_t>(c);
     *out++ = static_cast<uint8_t>(c >> 8);
   }
-}
-
-// Leaving two-byte mode pays off for a run of three narrow characters, or two
-// that end the text.
-bool WorthNarrowing(std::u16string_view text, size_t i) {
-  size_t run = 0;
-  while (i + run < text.size() && run < 3 && IsNarrow(text[i + run])) ++run;
-  return run >= 3 || (run == 2 && i + run == text.size());
 }
 
 }  // namespace
@@ -52,21 +46,13 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
     bool narrow = true;
     for (; i < text.size(); ++i) {
       const char16_t c = text[i];
-      if (IsNarrow(c)) {
-        if (!narrow && WorthNarrowing(text, i)) {
-          *p++ = 0;
-          narrow = true;
-        }
-        if (narrow) {
-          *p++ = static_cast<uint8_t>(c);
-          continue;
-        }
-      } else if (narrow) {
+      // A narrow character written wide would carry a zero high byte.
+      if (IsNarrow(c) != narrow) {
         *p++ = 0;
-        narrow = false;
+        narrow = !narrow;
       }
       *p++ = static_cast<uint8_t>(c);
-      *p++ = static_cast<uint8_t>(c >> 8);
+      if (!narrow) *p++ = static_cast<uint8_t>(c >> 8);
     }
     const auto size = static_cast<size_t>(p - out);
     if (size < plainSize) return size;
@@ -86,21 +72,22 @@ size_t AppendStoredText(std::u16string_view text, bool compress, std::vector<uin
 std::u16string DecodeStoredText(const uint8_t* data, size_t size) {
   std::u16string text;
   if (size >= 2 && data[0] == 0xff && data[1] == 0xfe) {
+    // As the strictest readers do: every zero byte ends a run, wherever it falls,
+    // so a text that only lenient readers decode right fails our round trips.
     text.reserve(size);
     bool narrow = true;
-    size_t i = 2;
-    while (i < size) {
-      if (data[i] == 0) {
-        narrow = !narrow;
-        ++i;
-      } else if (narrow) {
-        text.push_back(static_cast<char16_t>(data[i++]));
-      } else if (i + 1 < size) {
-        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-        i += 2;
+    size_t start = 2;
+    for (size_t i = 2; i <= size; ++i) {
+      if (i < size && data[i] != 0) continue;
+      if (narrow) {
+        for (size_t k = start; k < i; ++k) text.push_back(static_cast<char16_t>(data[k]));
       } else {
-        break;
+        for (size_t k = start; k + 1 < i; k += 2) {
+          text.push_back(static_cast<char16_t>(data[k] | (data[k + 1] << 8)));
+        }
       }
+      narrow = !narrow;
+      start = i + 1;
     }
     return text;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,65 @@ std::vector<uint8_t> Stored(std::u16string_view text, bool compress = true) {
   return out;
 }
 
-TEST(TextCompression, RoundTripsAndCompressesOnlyWhenShorterAndSafe) {
+bool IsCompressed(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= 2 && bytes[0] == 0xff && bytes[1] == 0xfe;
+}
+
+// The strict rule: every zero byte switches, wherever it falls.
+std::u16string DecodeSwitchingAtAnyZero(const std::vector<uint8_t>& bytes) {
+  std::u16string text;
+  bool oneByte = true;
+  std::vector<uint8_t> run;
+  auto flush = [&] {
+    if (oneByte) {
+      for (uint8_t b : run) text.push_back(b);
+    } else {
+      for (size_t k = 0; k + 1 < run.size(); k += 2)
+        text.push_back(static_cast<char16_t>(run[k] | run[k + 1] << 8));
+    }
+    run.clear();
+  };
+  for (size_t i = 2; i < bytes.size(); ++i) {
+    if (bytes[i] == 0) {
+      flush();
+      oneByte = !oneByte;
+    } else {
+      run.push_back(bytes[i]);
+    }
+  }
+  flush();
+  return text;
+}
+
+// The lenient rule: a zero byte switches only where a character would start.
+std::u16string DecodeSwitchingAtBoundaries(const std::vector<uint8_t>& bytes) {
+  std::u16string text;
+  bool oneByte = true;
+  size_t i = 2;
+  while (i < bytes.size()) {
+    if (bytes[i] == 0) {
+      oneByte = !oneByte;
+      ++i;
+    } else if (oneByte) {
+      text.push_back(bytes[i++]);
+    } else if (i + 1 < bytes.size()) {
+      text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return text;
+}
+
+std::u16string Plain(const std::vector<uint8_t>& bytes) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+  return text;
+}
+
+TEST(TextCompression, CompressesOnlyWhenShorterAndUnambiguous) {
   struct Case {
     std::u16string text;
     bool compressed;
@@ -28,15 +87,20 @@ TEST(TextCompression, RoundTripsAndCompressesOnlyWhenShorterAndSafe) {
       {u"\u20ac\u20ac\u20ac\u20ac", false},
       {u"ab\u20acab\u20acab", false},  // switching back and forth gains nothing
       {u"abc\u20acabc\u20acabc", true},
-      {u"x\u0100y abc def", false},  // low byte zero: not writable compressed
+      {u"x\u0100y abc def", false},  // a zero low byte cannot be written compressed
+      {u"abc def \u4e00", false},
+      {u"abc def \u2000", false},
       {std::u16string(u"abc\0def", 7), false},
       {u"\u00ff\u00fe abc", true},
+      {u"R\u00e9union pr\u00e9vue \u2014 \u201ccaf\u00e9\u201d \u2026 ok", true},
+      {u"Soci\u00e9t\u00e9 G\u00e9n\u00e9rale \u20ac \u0152uvres \u00c6r\u00f8 \u0160\u00e1rka "
+       u"\u017d",
+       true},
       {std::u16string(3000, u'q'), true},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> bytes = Stored(c.text);
-    const bool compressed = bytes.size() >= 2 && bytes[0] == 0xff && bytes[1] == 0xfe;
-    EXPECT_EQ(compressed, c.compressed) << bytes.size();
+    EXPECT_EQ(IsCompressed(bytes), c.compressed) << bytes.size();
     EXPECT_LE(bytes.size(), c.text.size() * 2);
     EXPECT_TRUE(DecodeStoredText(bytes.data(), bytes.size()) == c.text);
     const std::vector<uint8_t> plain = Stored(c.text, false);
@@ -44,6 +108,53 @@ TEST(TextCompression, RoundTripsAndCompressesOnlyWhenShorterAndSafe) {
     EXPECT_TRUE(DecodeStoredText(plain.data(), plain.size()) == c.text);
   }
   EXPECT_EQ(Stored(u"Abcd").size(), 6u);
+}
+
+// Random mixes of the kinds of character that matter: ASCII, Latin-1, wide
+// characters with a zero byte and wide ones without. Whatever form is chosen,
+// both reading rules and our own decoder must give the text back.
+TEST(TextCompression, EveryReaderDecodesRandomTextsAlike) {
+  const std::u16string ascii = u"aZ09 .,-'\r\n";
+  const std::u16string latin1 = u"\u00e9\u00c6\u00f8\u00ff\u00a0\u0081\u00b5";
+  const std::u16string withZeroByte = u"\u0100\u2000\u4e00";
+  const std::u16string withoutZeroByte = u"\u20ac\u201c\u201d\u2014\u0152\u017d\u2122";
+  const std::u16string* pools[] = {&ascii, &latin1, &withZeroByte, &withoutZeroByte};
+  std::mt19937 random(20261206);
+  size_t compressedCount = 0;
+  for (int n = 0; n < 20000; ++n) {
+    // Mostly narrow texts with a few wide characters, as names and notes are.
+    const int wideShare = static_cast<int>(random() % 4);
+    const size_t length = random() % 40;
+    const bool allowZeroByte = random() % 3 == 0;
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i) {
+      size_t pool = random() % 2;
+      if (static_cast<int>(random() % 8) < wideShare) pool = allowZeroByte ? 2 + random() % 2 : 3;
+      const std::u16string& chars = *pools[pool];
+      text.push_back(chars[random() % chars.size()]);
+    }
+    const std::vector<uint8_t> bytes = Stored(text);
+    ASSERT_LE(bytes.size(), MaxStoredTextSize(text.size()));
+    if (IsCompressed(bytes)) {
+      ++compressedCount;
+      ASSERT_TRUE(DecodeSwitchingAtAnyZero(bytes) == text) << n;
+      ASSERT_TRUE(DecodeSwitchingAtBoundaries(bytes) == text) << n;
+    } else {
+      ASSERT_EQ(bytes.size(), text.size() * 2);
+      ASSERT_TRUE(Plain(bytes) == text) << n;
+    }
+    ASSERT_TRUE(DecodeStoredText(bytes.data(), bytes.size()) == text) << n;
+  }
+  EXPECT_GT(compressedCount, 10000u);
+}
+
+// Bytes that only a lenient reader decodes as intended must not pass our own
+// decoder silently: a narrow character written inside a two-byte run.
+TEST(TextCompression, OwnDecoderSwitchesAtEveryZeroByte) {
+  const std::vector<uint8_t> ambiguous = {0xff, 0xfe, 'a', 'b', 0, 0xac, 0x20, 'c', 0};
+  EXPECT_TRUE(DecodeSwitchingAtBoundaries(ambiguous) == u"ab\u20acc");
+  EXPECT_TRUE(DecodeStoredText(ambiguous.data(), ambiguous.size()) ==
+              DecodeSwitchingAtAnyZero(ambiguous));
 }
 
 }  // namespace
