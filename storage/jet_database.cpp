@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 
 #include "storage/catalog.h"
 #include "storage/data_page.h"
+#include "storage/index_leaf.h"
 #include "storage/jet_header.h"
 #include "storage/jet_recordset.h"
 #include "storage/properties.h"
@@ -17,11 +19,14 @@ namespace tessaly::jet {
 
 namespace {
 
-constexpr uint32_t kMapsPage = 1;
 constexpr size_t kMaxNameLength = 64;
 constexpr size_t kMaxColumns = 255;
-// Every table keeps its two usage maps on the maps page.
+// Each table adds rows to the catalog's indexes, which keep one leaf page each.
 constexpr size_t kMaxUserTables = 24;
+// Pages a new table may take besides its definition: its maps page, catalog and
+// rights pages, a long-value page for its properties, and the bitmap pages the
+// catalog's maps may come to need.
+constexpr uint32_t kNewTablePages = 4 + 2 * usage_map::kReferenceSlots;
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -77,19 +82,31 @@ ColumnSpec ColumnFor(const dao::Field& field) {
 JetDatabase::JetDatabase(const std::string& path)
     : file_(std::make_unique<PageFile>(path)), created_(JetDateNow()) {
   try {
-    file_->Allocate(2);  // the header and the maps page
-    catalog_ = std::make_unique<TableStore>(*file_, CatalogLayout(), file_->Allocate());
+    // The header, the global map, the engine's definitions, their maps page and
+    // index leaves; the catalog's and rights' first data pages follow.
+    file_->Allocate(system_page::kObjectsData);
+    objects_ = std::make_unique<TableStore>(*file_, ObjectsLayout(), system_page::kObjects);
+    aces_ = std::make_unique<TableStore>(*file_, AcesLayout(), system_page::kAces);
+    queries_ = std::make_unique<TableStore>(*file_, QueriesLayout(), system_page::kQueries);
+    relationships_ =
+        std::make_unique<TableStore>(*file_, RelationshipsLayout(), system_page::kRelationships);
     const Page header = BuildHeaderPage(created_);
-    file_->Write(0, header.data());
-    for (const CatalogEntry& entry : InitialCatalogEntries(created_)) {
-      AppendCatalogEntry(*catalog_, entry);
-    }
-    catalog_->WriteOpenPages();
+    file_->Write(fixed_page::kHeader, header.data());
+    catalogEntries_ = InitialCatalogEntries(created_);
+    for (CatalogEntry& entry : catalogEntries_) AppendCatalogEntry(*objects_, entry);
+    accessEntries_ = InitialAccessEntries();
+    for (AccessEntry& entry : accessEntries_) AppendAccessEntry(*aces_, entry);
+    assert(file_->PageCount() == system_page::kCount);
+    objects_->WriteOpenPages();
+    aces_->WriteOpenPages();
     WriteMapsAndDefinitions();
     file_->Flush();
   } catch (...) {
     // The file is ours (created exclusively): leave nothing half-made behind.
-    catalog_.reset();
+    objects_.reset();
+    aces_.reset();
+    queries_.reset();
+    relationships_.reset();
     file_.reset();
     ::unlink(path.c_str());
     throw;
@@ -114,6 +131,13 @@ std::shared_ptr<dao::TableDef> JetDatabase::CreateTableDef(const std::string& na
   return std::make_shared<dao::TableDef>(name);
 }
 
+bool JetDatabase::IsSystemTableName(const std::string& name) const {
+  for (const TableStore* store : {objects_.get(), aces_.get(), queries_.get(), relationships_.get()}) {
+    if (SameName(name, Utf16ToUtf8(store->Layout().name))) return true;
+  }
+  return false;
+}
+
 UserTable* JetDatabase::FindTable(const std::string& name) {
   for (auto& table : tables_) {
     if (SameName(table->name, name)) return table.get();
@@ -126,7 +150,13 @@ void JetDatabase::TableDefsAppend(std::shared_ptr<dao::TableDef> tableDef) {
   if (!tableDef) throw Failure(dao::err::kInvalidArgument, "No table definition was given.");
   const std::string& name = tableDef->Name();
   CheckName(name, "table");
-  if (FindTable(name) != nullptr || SameName(name, "MSysObjects")) {
+  if (!HasTextKey(Utf8ToUtf16(name))) {
+    throw Failure(dao::err::kInvalidArgument,
+                  "'" + name +
+                      "' is not a table name this database can index: use letters A to Z, "
+                      "digits and blanks.");
+  }
+  if (FindTable(name) != nullptr || IsSystemTableName(name)) {
     throw Failure(dao::err::kDuplicateName, "Table '" + name + "' already exists.");
   }
   if (tables_.size() >= kMaxUserTables) {
@@ -161,21 +191,26 @@ void JetDatabase::TableDefsAppend(std::shared_ptr<dao::TableDef> tableDef) {
   entry.name = layout.name;
   entry.type = catalog_type::kTable;
   entry.created = created_;
+  entry.owner = AdminSid();
   entry.properties = BuildTableProperties(layout);
-  // Definition pages, a catalog page, a long-value page for the properties, and
-  // the bitmap pages kept back for the table's usage map.
-  file_->CheckRoom(TableDefinitionPageCount(layout) + 2 + kReferenceMapSlots);
+  // Everything the table takes is checked first, so a full file refuses it whole.
+  file_->CheckRoom(TableDefinitionPageCount(layout) + kNewTablePages);
 
   auto table = std::make_unique<UserTable>();
   table->name = name;
   table->fields = std::move(snapshot);
   table->store = std::make_unique<TableStore>(*file_, std::move(layout));
+  table->mapsPage = file_->Allocate();
   entry.id = static_cast<int32_t>(table->store->DefinitionPage());
-  AppendCatalogEntry(*catalog_, entry);
+  AppendCatalogEntry(*objects_, entry);
+  catalogEntries_.push_back(std::move(entry));
+  for (AccessEntry& ace : UserTableAccessEntries(catalogEntries_.back().id)) {
+    AppendAccessEntry(*aces_, ace);
+    accessEntries_.push_back(std::move(ace));
+  }
   tables_.push_back(std::move(table));
-  // Room for the bitmap pages this table's usage map may come to need.
-  file_->SetReserve(file_->Reserve() + kReferenceMapSlots);
-  catalog_->WriteOpenPages();
+  objects_->WriteOpenPages();
+  aces_->WriteOpenPages();
   WriteMapsAndDefinitions();
   file_->Flush();
 }
@@ -194,25 +229,113 @@ void JetDatabase::MakeReadable(TableStore& store) {
   file_->Flush();
 }
 
+namespace {
+
+// Adds a map as a row of the maps page; returns the row pointer to it.
+uint32_t AddMapRow(DataPageBuilder& maps, uint32_t mapsPage, const std::vector<uint8_t>& map) {
+  uint32_t row = 0;
+  if (!maps.Fits(static_cast<uint32_t>(map.size()))) {
+    throw Failure(dao::err::kDatabaseFull, "The database has no room for more usage maps.");
+  }
+  std::copy(map.begin(), map.end(), maps.AddRow(static_cast<uint32_t>(map.size()), &row));
+  return PageRow(mapsPage, row);
+}
+
+// The root leaf of each index of the engine's tables, in definition-page order.
+uint32_t IndexLeafPage(uint32_t ordinal) {
+  assert(ordinal < system_page::kIndexLeaves);
+  return system_page::kFirstIndexLeaf + ordinal;
+}
+
+}  // namespace
+
+TableDefinitionState JetDatabase::AddMapRows(TableStore& store, uint32_t mapsPage,
+                                             DataPageBuilder& maps) {
+  const TableLayout& layout = store.Layout();
+  TableDefinitionState state;
+  state.usedPagesMap = AddMapRow(maps, mapsPage, store.BuildUsedPagesMap());
+  state.freePagesMap = AddMapRow(maps, mapsPage, store.BuildFreePagesMap());
+  // Rows by column number, though the definition lists the columns by name.
+  state.columnMaps.resize(layout.longColumns.size());
+  std::vector<size_t> byNumber(layout.longColumns.size());
+  for (size_t k = 0; k < byNumber.size(); ++k) byNumber[k] = k;
+  std::sort(byNumber.begin(), byNumber.end(),
+            [&](size_t a, size_t b) { return layout.longColumns[a] < layout.longColumns[b]; });
+  for (size_t k : byNumber) {
+    LongValueWriter& values = store.LongValues(k);
+    state.columnMaps[k].used = AddMapRow(maps, mapsPage, values.BuildUsedPagesMap());
+    state.columnMaps[k].free = AddMapRow(maps, mapsPage, values.BuildFreePagesMap());
+  }
+  return state;
+}
+
+std::vector<uint32_t> JetDatabase::WriteIndexLeaves() {
+  std::vector<IndexEntry> parentIdName;
+  std::vector<IndexEntry> id;
+  for (const CatalogEntry& entry : catalogEntries_) {
+    parentIdName.push_back({ParentIdNameKey(entry), entry.where});
+    id.push_back({IdKey(entry), entry.where});
+  }
+  std::vector<IndexEntry> objectId;
+  for (const AccessEntry& entry : accessEntries_) {
+    objectId.push_back({ObjectIdKey(entry), entry.where});
+  }
+  std::vector<IndexEntry> none;
+  // Per index of the engine's tables, in the order of the leaves.
+  const std::pair<uint32_t, std::vector<IndexEntry>*> leaves[] = {
+      {system_page::kObjects, &parentIdName}, {system_page::kObjects, &id},
+      {system_page::kAces, &objectId},        {system_page::kQueries, &none},
+      {system_page::kRelationships, &none},   {system_page::kRelationships, &none},
+      {system_page::kRelationships, &none}};
+  static_assert(std::size(leaves) == system_page::kIndexLeaves);
+  std::vector<uint32_t> uniqueKeys;
+  for (uint32_t i = 0; i < std::size(leaves); ++i) {
+    std::vector<IndexEntry>& entries = *leaves[i].second;
+    SortIndexEntries(entries);
+    if (!FitsIndexLeaf(entries)) {
+      throw Failure(dao::err::kDatabaseFull, "The catalog of the database is full.");
+    }
+    file_->Write(IndexLeafPage(i), BuildIndexLeaf(leaves[i].first, entries).data());
+    uniqueKeys.push_back(CountUniqueKeys(entries));
+  }
+  return uniqueKeys;
+}
+
 void JetDatabase::WriteMapsAndDefinitions() {
+  // The engine's tables share one maps page; each index keeps a map of its leaf.
+  const std::vector<uint32_t> uniqueKeys = WriteIndexLeaves();
   DataPageBuilder maps;
   maps.Start(0);
-  std::vector<TableStore*> stores{catalog_.get()};
-  for (auto& table : tables_) stores.push_back(table->store.get());
-  const std::vector<uint8_t> noFreePages = BuildInlineMap({});
-  for (TableStore* store : stores) {
-    const std::vector<uint8_t> used = store->BuildUsedPagesMap();
-    uint32_t usedRow = 0;
-    uint32_t freeRow = 0;
-    if (!maps.Fits(static_cast<uint32_t>(used.size() + noFreePages.size() + 2))) {
-      throw Failure(dao::err::kDatabaseFull, "The database has no room for more table maps.");
+  uint32_t leaf = 0;
+  for (TableStore* store : {objects_.get(), aces_.get(), queries_.get(), relationships_.get()}) {
+    TableDefinitionState state = AddMapRows(*store, system_page::kMaps, maps);
+    state.indexes.resize(store->Layout().indexes.size());
+    for (auto& index : state.indexes) {
+      index.uniqueKeys = uniqueKeys[leaf];
+      index.rootPage = IndexLeafPage(leaf++);
+      index.map = AddMapRow(maps, system_page::kMaps, BuildInlineMap({index.rootPage}));
     }
-    std::copy(used.begin(), used.end(), maps.AddRow(static_cast<uint32_t>(used.size()), &usedRow));
-    std::copy(noFreePages.begin(), noFreePages.end(),
-              maps.AddRow(static_cast<uint32_t>(noFreePages.size()), &freeRow));
-    store->WriteDefinition(PageRow(kMapsPage, usedRow), PageRow(kMapsPage, freeRow));
+    store->WriteDefinition(std::move(state));
   }
-  file_->Write(kMapsPage, maps.Image().data());
+  file_->Write(system_page::kMaps, maps.Image().data());
+  for (auto& table : tables_) {
+    DataPageBuilder own;
+    own.Start(0);
+    table->store->WriteDefinition(AddMapRows(*table->store, table->mapsPage, own));
+    file_->Write(table->mapsPage, own.Image().data());
+  }
+  WriteGlobalMap();
+}
+
+void JetDatabase::WriteGlobalMap() {
+  // Written last: the maps above may have taken bitmap pages.
+  DataPageBuilder page;
+  page.Start(fixed_page::kGlobalMapOwner);
+  const std::vector<uint8_t> global = BuildGlobalMap(file_->PageCount());
+  const std::vector<uint8_t> spare(usage_map::kRowSize, 0);
+  AddMapRow(page, fixed_page::kGlobalMap, global);
+  AddMapRow(page, fixed_page::kGlobalMap, spare);
+  file_->Write(fixed_page::kGlobalMap, page.Image().data());
 }
 
 void JetDatabase::Close() {
@@ -220,7 +343,8 @@ void JetDatabase::Close() {
   open_ = false;
   try {
     for (auto& table : tables_) table->store->WriteOpenPages();
-    catalog_->WriteOpenPages();
+    objects_->WriteOpenPages();
+    aces_->WriteOpenPages();
     WriteMapsAndDefinitions();
     file_->Close();
   } catch (...) {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "storage/catalog.h"
 #include "storage/dao.h"
+#include "storage/data_page.h"
 #include "storage/page_file.h"
 #include "storage/table_store.h"
 
@@ -17,6 +19,7 @@ struct UserTable {
   std::string name;
   std::vector<dao::Field> fields;
   std::unique_ptr<TableStore> store;
+  uint32_t mapsPage = 0;  // holds the table's usage maps
 };
 
 class JetDatabase final : public dao::Database, public std::enable_shared_from_this<JetDatabase> {
@@ -38,11 +41,24 @@ class JetDatabase final : public dao::Database, public std::enable_shared_from_t
   void MakeReadable(TableStore& store);
 
  private:
+  // Usage maps, definitions, index leaves and the global map, as they stand.
   void WriteMapsAndDefinitions();
+  // The state of a table's definition with its maps added as rows of maps.
+  TableDefinitionState AddMapRows(TableStore& store, uint32_t mapsPage, DataPageBuilder& maps);
+  // Returns each leaf's count of unique keys.
+  std::vector<uint32_t> WriteIndexLeaves();
+  void WriteGlobalMap();
   UserTable* FindTable(const std::string& name);
+  bool IsSystemTableName(const std::string& name) const;
 
   std::unique_ptr<PageFile> file_;
-  std::unique_ptr<TableStore> catalog_;
+  // The engine's tables, in the order of their definition pages.
+  std::unique_ptr<TableStore> objects_;
+  std::unique_ptr<TableStore> aces_;
+  std::unique_ptr<TableStore> queries_;
+  std::unique_ptr<TableStore> relationships_;
+  std::vector<CatalogEntry> catalogEntries_;
+  std::vector<AccessEntry> accessEntries_;
   std::vector<std::unique_ptr<UserTable>> tables_;
   double created_;
   bool open_ = false;

@@ -9,17 +9,7 @@ namespace tessaly::jet {
 
 namespace {
 
-constexpr uint32_t kMagicOffset = 0x04;
-constexpr uint32_t kVersionOffset = 0x14;
-constexpr uint8_t kVersionJet4 = 0x01;
-constexpr uint32_t kMaskedOffset = 0x18;
-constexpr uint32_t kMaskedSize = 128;
-constexpr uint32_t kCodePageOffset = 0x3c;
-constexpr uint32_t kDatabaseKeyOffset = 0x3e;
-constexpr uint32_t kPasswordOffset = 0x42;
-constexpr uint32_t kPasswordSize = 40;
-constexpr uint32_t kSortOrderOffset = 0x6e;
-constexpr uint32_t kCreationDateOffset = 0x72;
+using namespace header;
 
 // The header block is masked with RC4 under a fixed key.
 void ApplyHeaderMask(uint8_t* data, size_t size) {
@@ -49,6 +39,10 @@ Page BuildHeaderPage(double creationDate) {
   page[1] = 0x01;
   std::memcpy(page.data() + kMagicOffset, "Standard Jet DB", 16);
   page[kVersionOffset] = kVersionJet4;
+  Put32(page.data() + kEngineBytesOffset, 0x0100);
+  for (uint32_t i = 1; i <= 5; ++i) {
+    Put32(page.data() + kEngineBytesOffset + 4 * i, i == 1 ? 0x0101 : i);
+  }
 
   Put16(page.data() + kCodePageOffset, kCodePage1252);
   Put32(page.data() + kDatabaseKeyOffset, 0);  // zero: pages are not encrypted
@@ -57,8 +51,13 @@ Page BuildHeaderPage(double creationDate) {
   for (uint32_t i = 0; i < kPasswordSize; ++i) {
     page[kPasswordOffset + i] = static_cast<uint8_t>(dateMask >> (8 * (i % 4)));
   }
+  Put32(page.data() + kEngineStampOffset, kEngineStamp);
   Put16(page.data() + kSortOrderOffset, kSortGeneral);
   PutDouble(page.data() + kCreationDateOffset, creationDate);
+  Put32(page.data() + kEngineVersionOffset, kEngineVersionTag);
+  std::memcpy(page.data() + kEngineVersionOffset + 4, kEngineVersion, sizeof kEngineVersion);
+  Put16(page.data() + kTrailerOffset, kTrailerFirst);
+  for (uint32_t at = kTrailerOffset + 2; at < kPageSize; at += 2) Put16(page.data() + at, kTrailerRest);
 
   ApplyHeaderMask(page.data() + kMaskedOffset, kMaskedSize);
   return page;

@@ -29,10 +29,21 @@ uint32_t LongValueWriter::PagesNeeded(uint32_t size) const {
   return (size + kChainChunk - 1) / kChainChunk;
 }
 
+uint32_t LongValueWriter::NewPages(uint32_t count) {
+  const uint32_t first = file_.Allocate(count);
+  for (uint32_t i = 0; i < count; ++i) pages_.Add(file_, first + i);
+  return first;
+}
+
+std::vector<uint8_t> LongValueWriter::BuildFreePagesMap() const {
+  if (!open_) return BuildInlineMap({});
+  return BuildInlineMap({pageNumber_});
+}
+
 void LongValueWriter::Store(const uint8_t* data, uint32_t size, uint8_t* header) {
   if (size <= kMaxSingleLongValue) {
     if (!open_ || !page_.Fits(size)) {
-      const uint32_t page = file_.Allocate();
+      const uint32_t page = NewPages(1);
       WriteOpenPage();
       pageNumber_ = page;
       page_.Start(kLongValueOwner);
@@ -44,7 +55,7 @@ void LongValueWriter::Store(const uint8_t* data, uint32_t size, uint8_t* header)
     return;
   }
   const uint32_t count = (size + kChainChunk - 1) / kChainChunk;
-  const uint32_t first = file_.Allocate(count);
+  const uint32_t first = NewPages(count);
   DataPageBuilder chunkPage;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t offset = i * kChainChunk;

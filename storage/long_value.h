@@ -9,6 +9,7 @@
 
 #include "storage/data_page.h"
 #include "storage/page_file.h"
+#include "storage/usage_map.h"
 
 namespace tessaly::jet {
 
@@ -23,21 +24,33 @@ inline constexpr uint32_t kMaxLongValueBytes = 0xffffff;
 
 void WriteInlineLongValueHeader(uint32_t size, uint8_t* header);
 
+// The long values of one column: each column owns its pages, as its own pair of
+// usage maps records.
 class LongValueWriter {
  public:
   explicit LongValueWriter(PageFile& file) : file_(file) {}
   // New pages storing size bytes may take (an upper bound).
   uint32_t PagesNeeded(uint32_t size) const;
+  // Pages the column's map would keep back if it took pages up to `last`.
+  uint32_t ReserveToAdd(uint32_t last) const { return pages_.ReserveToAdd(last); }
   // Stores the bytes in long-value pages and writes the header pointing to them.
   void Store(const uint8_t* data, uint32_t size, uint8_t* header);
   // Puts the page being filled into the file.
   void WriteOpenPage();
 
+  // The map rows of the pages the column owns and of the page it fills.
+  std::vector<uint8_t> BuildUsedPagesMap() { return pages_.Build(file_); }
+  std::vector<uint8_t> BuildFreePagesMap() const;
+  const MapPages& Pages() const { return pages_; }
+
  private:
+  uint32_t NewPages(uint32_t count);
+
   PageFile& file_;
   DataPageBuilder page_;
   uint32_t pageNumber_ = 0;
   bool open_ = false;
+  MapPages pages_;
 };
 
 // The stored bytes of a long value whose header and inline bytes are field[0, size);

@@ -11,6 +11,8 @@
 
 namespace tessaly::jet {
 
+// The database object's: the Access version and build that made the file.
+std::vector<uint8_t> BuildDatabaseProperties();
 // Empty when no column has a property to record.
 std::vector<uint8_t> BuildTableProperties(const TableLayout& layout);
 

@@ -21,8 +21,11 @@ void WriteRow(const TableLayout& layout, const Cell* cells, uint32_t rowSize, ui
   for (uint32_t i = 0; i < columnCount; ++i) {
     const ColumnSpec& column = layout.columns[i];
     const Cell& cell = cells[i];
-    if (cell.kind != Cell::Kind::kNull)
-      mask[i / 8] = static_cast<uint8_t>(mask[i / 8] | (1u << (i % 8)));
+    // A Boolean is its null-mask bit.
+    const bool present = column.type == column_type::kBoolean
+                             ? cell.kind == Cell::Kind::kFixed && cell.fixed[0] != 0
+                             : cell.kind != Cell::Kind::kNull;
+    if (present) mask[i / 8] = static_cast<uint8_t>(mask[i / 8] | (1u << (i % 8)));
     if (column.fixed) {
       if (cell.kind == Cell::Kind::kFixed)
         std::memcpy(out + 2 + column.fixedOffset, cell.fixed, column.length);

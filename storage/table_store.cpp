@@ -1,16 +1,16 @@
 #include "storage/table_store.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <utility>
 
 #include "storage/dao.h"
-#include "storage/usage_map.h"
 
 namespace tessaly::jet {
 
 TableStore::TableStore(PageFile& file, TableLayout layout, uint32_t definitionPage)
-    : file_(file), layout_(std::move(layout)), longValues_(file) {
+    : file_(file), layout_(std::move(layout)) {
   const uint32_t count = TableDefinitionPageCount(layout_);
   if (definitionPage != 0) {
     definitionPages_.push_back(definitionPage);
@@ -22,13 +22,18 @@ TableStore::TableStore(PageFile& file, TableLayout layout, uint32_t definitionPa
     const uint32_t first = file_.Allocate(count);
     for (uint32_t i = 0; i < count; ++i) definitionPages_.push_back(first + i);
   }
-  bitmapPages_.assign(kReferenceMapSlots, 0);
+  longValueOf_.assign(layout_.columns.size(), -1);
+  longValues_.reserve(layout_.longColumns.size());
+  for (uint16_t number : layout_.longColumns) {
+    longValueOf_[number] = static_cast<int>(longValues_.size());
+    longValues_.emplace_back(file_);
+  }
   cells_.resize(layout_.columns.size());
   headers_.resize(layout_.columns.size() * kLongValueHeaderSize);
   external_.resize(layout_.columns.size());
 }
 
-void TableStore::AppendRow(const Cell* cells) {
+uint32_t TableStore::PlanRow(const Cell* cells) {
   const auto columnCount = layout_.columns.size();
   uint32_t variableBytes = 0;
   for (size_t i = 0; i < columnCount; ++i) {
@@ -61,50 +66,64 @@ void TableStore::AppendRow(const Cell* cells) {
     external_[largest] = 1;
     variableBytes -= cells[largest].size;
   }
-  const uint32_t rowSize = RowSize(layout_, variableBytes);
+  return RowSize(layout_, variableBytes);
+}
 
-  uint32_t pagesNeeded = pageOpen_ && page_.Fits(rowSize) ? 0 : 1;
+void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) const {
+  const bool newDataPage = !pageOpen_ || !page_.Fits(rowSize);
+  uint32_t pagesNeeded = newDataPage ? 1 : 0;
   uint32_t externalCount = 0;
-  for (size_t i = 0; i < columnCount; ++i) externalCount += external_[i];
-  for (size_t i = 0; i < columnCount; ++i) {
+  for (size_t i = 0; i < layout_.columns.size(); ++i) externalCount += external_[i];
+  for (size_t i = 0; i < layout_.columns.size(); ++i) {
     if (!external_[i]) continue;
+    const LongValueWriter& values = longValues_[static_cast<size_t>(longValueOf_[i])];
     // Values sharing the open long-value page might not all fit it: count a page each.
-    pagesNeeded += externalCount == 1 ? longValues_.PagesNeeded(cells[i].size)
-                                      : std::max(1u, longValues_.PagesNeeded(cells[i].size));
+    pagesNeeded += externalCount == 1 ? values.PagesNeeded(cells[i].size)
+                                      : std::max(1u, values.PagesNeeded(cells[i].size));
   }
-  file_.CheckRoom(pagesNeeded);
+  // A map that turns into a reference map keeps pages back for its bitmaps.
+  const uint32_t last = file_.PageCount() + pagesNeeded;
+  uint32_t reserve = newDataPage ? dataPages_.ReserveToAdd(last) : 0;
+  for (size_t i = 0; i < layout_.columns.size(); ++i) {
+    if (external_[i]) reserve += longValues_[static_cast<size_t>(longValueOf_[i])].ReserveToAdd(last);
+  }
+  file_.CheckRoom(pagesNeeded + reserve);
+}
 
-  for (size_t i = 0; i < columnCount; ++i) {
+void TableStore::StoreLongValues(const Cell* cells) {
+  for (size_t i = 0; i < layout_.columns.size(); ++i) {
     cells_[i] = cells[i];
     if (!IsLongValue(layout_.columns[i].type) || cells[i].kind == Cell::Kind::kNull) continue;
     uint8_t* header = &headers_[i * kLongValueHeaderSize];
     if (external_[i]) {
-      longValues_.Store(cells[i].data, cells[i].size, header);
+      assert(longValueOf_[i] >= 0);
+      longValues_[static_cast<size_t>(longValueOf_[i])].Store(cells[i].data, cells[i].size,
+                                                             header);
       cells_[i].data = header;
       cells_[i].size = kLongValueHeaderSize;
-    }
-  }
-  if (!pageOpen_ || !page_.Fits(rowSize)) {
-    const uint32_t pageNumber = file_.Allocate();
-    if (pageOpen_) file_.Write(dataPages_.back(), page_.Image().data());
-    page_.Start(DefinitionPage());
-    pageOpen_ = true;
-    dataPages_.push_back(pageNumber);
-    firstRows_.push_back(rowCount_);
-  }
-  uint32_t rowNumber = 0;
-  uint8_t* out = page_.AddRow(rowSize, &rowNumber);
-  // Inline long values: header, then the bytes, written in place.
-  for (size_t i = 0; i < columnCount; ++i) {
-    if (IsLongValue(layout_.columns[i].type) && cells[i].kind != Cell::Kind::kNull &&
-        !external_[i]) {
+    } else {
+      // Inline: WriteRow leaves room for the header and the bytes.
       cells_[i].data = nullptr;
       cells_[i].size = kLongValueHeaderSize + cells[i].size;
     }
   }
+}
+
+uint32_t TableStore::PlaceRow(const Cell* cells, uint32_t rowSize) {
+  if (!pageOpen_ || !page_.Fits(rowSize)) {
+    const uint32_t pageNumber = file_.Allocate();
+    if (pageOpen_) file_.Write(dataPages_.Pages().back(), page_.Image().data());
+    page_.Start(DefinitionPage());
+    pageOpen_ = true;
+    dataPages_.Add(file_, pageNumber);
+    firstRows_.push_back(rowCount_);
+  }
+  assert(page_.Fits(rowSize));
+  uint32_t rowNumber = 0;
+  uint8_t* out = page_.AddRow(rowSize, &rowNumber);
   WriteRow(layout_, cells_.data(), rowSize, out);
   // Fill in the inline long values WriteRow left blank.
-  for (size_t i = 0; i < columnCount; ++i) {
+  for (size_t i = 0; i < layout_.columns.size(); ++i) {
     const ColumnSpec& column = layout_.columns[i];
     if (!IsLongValue(column.type) || cells[i].kind == Cell::Kind::kNull || external_[i]) continue;
     const uint8_t* mask = out + rowSize - layout_.nullMaskSize;
@@ -113,31 +132,35 @@ void TableStore::AppendRow(const Cell* cells) {
     if (cells[i].size > 0)
       std::memcpy(out + at + kLongValueHeaderSize, cells[i].data, cells[i].size);
   }
+  return PageRow(dataPages_.Pages().back(), rowNumber);
+}
+
+uint32_t TableStore::AppendRow(const Cell* cells) {
+  const uint32_t rowSize = PlanRow(cells);
+  assert(rowSize <= kMaxRowSize);
+  CheckRoom(cells, rowSize);
+  StoreLongValues(cells);
+  const uint32_t where = PlaceRow(cells, rowSize);
   ++rowCount_;
   unwritten_ = true;
+  return where;
 }
 
 void TableStore::WriteOpenPages() {
   if (!unwritten_) return;
-  if (pageOpen_) file_.Write(dataPages_.back(), page_.Image().data());
-  longValues_.WriteOpenPage();
+  if (pageOpen_) file_.Write(dataPages_.Pages().back(), page_.Image().data());
+  for (LongValueWriter& values : longValues_) values.WriteOpenPage();
   unwritten_ = false;
 }
 
-std::vector<uint8_t> TableStore::BuildUsedPagesMap() {
-  if (FitsInlineMap(dataPages_)) return BuildInlineMap(dataPages_);
-  for (uint32_t slot : ReferenceSlotsUsed(dataPages_)) {
-    if (bitmapPages_[slot] == 0) bitmapPages_[slot] = file_.AllocateReserved();
-    file_.Write(bitmapPages_[slot], BuildBitmapPage(dataPages_, slot).data());
-  }
-  return BuildReferenceMap(bitmapPages_);
+std::vector<uint8_t> TableStore::BuildFreePagesMap() const {
+  // Rows go on the last page only; the pages before it were full.
+  if (!pageOpen_) return BuildInlineMap({});
+  return BuildInlineMap({dataPages_.Pages().back()});
 }
 
-void TableStore::WriteDefinition(uint32_t usedPagesMap, uint32_t freePagesMap) {
-  TableDefinitionState state;
+void TableStore::WriteDefinition(TableDefinitionState state) {
   state.rowCount = rowCount_;
-  state.usedPagesMap = usedPagesMap;
-  state.freePagesMap = freePagesMap;
   const std::vector<Page> pages = BuildTableDefinitionPages(layout_, state, definitionPages_);
   for (size_t i = 0; i < pages.size(); ++i) file_.Write(definitionPages_[i], pages[i].data());
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// One table in the file: its definition pages, the data page being filled, its
-// long values, and a small index of its data pages (the only thing that grows
-// with the table). Full pages go to the file at once.
+// One table in the file: its definition pages, the data page being filled, the
+// long values of each memo and OLE column, and the usage maps of its pages (the
+// only thing that grows with the table: one number per page). Full pages go to
+// the file at once.
 
 #include <cstdint>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "storage/page_file.h"
 #include "storage/row_codec.h"
 #include "storage/table_definition.h"
+#include "storage/usage_map.h"
 
 namespace tessaly::jet {
 
@@ -22,35 +24,50 @@ class TableStore {
 
   const TableLayout& Layout() const { return layout_; }
   uint32_t DefinitionPage() const { return definitionPages_.front(); }
+  const std::vector<uint32_t>& DefinitionPages() const { return definitionPages_; }
 
-  // Stores a row; long values in cells carry only their bytes (no header yet).
-  // Fails with kRecordTooLarge or kDatabaseFull before anything is written.
-  void AppendRow(const Cell* cells);
+  // Stores a row and returns where it lies (PageRow); long values in cells carry
+  // only their bytes (no header yet). Fails with kRecordTooLarge or kDatabaseFull
+  // before anything is written.
+  uint32_t AppendRow(const Cell* cells);
 
   uint32_t RowCount() const { return rowCount_; }
-  const std::vector<uint32_t>& DataPages() const { return dataPages_; }
+  const std::vector<uint32_t>& DataPages() const { return dataPages_.Pages(); }
   // The ordinal of the first row on each data page.
   const std::vector<uint32_t>& FirstRows() const { return firstRows_; }
 
   // Puts the pages being filled into the file; they stay open for more rows.
   void WriteOpenPages();
-  // The map row of the data pages; writes the bitmap pages a reference map needs.
-  std::vector<uint8_t> BuildUsedPagesMap();
-  void WriteDefinition(uint32_t usedPagesMap, uint32_t freePagesMap);
+  // The map rows of the data pages and of the page rows still go to; the first
+  // writes the bitmap pages a reference map needs.
+  std::vector<uint8_t> BuildUsedPagesMap() { return dataPages_.Build(file_); }
+  std::vector<uint8_t> BuildFreePagesMap() const;
+  // Per TableLayout::longColumns entry.
+  LongValueWriter& LongValues(size_t k) { return longValues_[k]; }
+  // state: everything but the row count, which the store knows.
+  void WriteDefinition(TableDefinitionState state);
 
  private:
+  // Which long values leave the row, so that it fits a page; the row's size.
+  uint32_t PlanRow(const Cell* cells);
+  void CheckRoom(const Cell* cells, uint32_t rowSize) const;
+  // Moves the long values that leave the row to their pages.
+  void StoreLongValues(const Cell* cells);
+  uint32_t PlaceRow(const Cell* cells, uint32_t rowSize);
+
   PageFile& file_;
   TableLayout layout_;
   std::vector<uint32_t> definitionPages_;
   DataPageBuilder page_;
   bool pageOpen_ = false;
-  LongValueWriter longValues_;
+  std::vector<LongValueWriter> longValues_;
+  // Column number -> index into longValues_, or -1.
+  std::vector<int> longValueOf_;
   uint32_t rowCount_ = 0;
   // Rows were added since the open pages last went to the file.
   bool unwritten_ = false;
-  std::vector<uint32_t> dataPages_;
+  MapPages dataPages_;
   std::vector<uint32_t> firstRows_;
-  std::vector<uint32_t> bitmapPages_;
   // Scratch reused from row to row.
   std::vector<Cell> cells_;
   std::vector<uint8_t> headers_;

@@ -1,18 +1,49 @@
 #include "storage/usage_map.h"
 
+#include <cassert>
+
 namespace tessaly::jet {
 
+using namespace usage_map;
+
+namespace {
+
+uint32_t InlineStart(uint32_t firstPage) {
+  return firstPage / kStartAlignment * kStartAlignment;
+}
+
+bool FitsInline(uint32_t first, uint32_t last) {
+  return last - InlineStart(first) < kInlinePages;
+}
+
+void SetBit(uint8_t* bits, uint32_t bit) {
+  bits[bit / 8] = static_cast<uint8_t>(bits[bit / 8] | (1u << (bit % 8)));
+}
+
+}  // namespace
+
 bool FitsInlineMap(const std::vector<uint32_t>& pages) {
-  return pages.empty() || pages.back() - pages.front() < kInlineMapPages;
+  return pages.empty() || FitsInline(pages.front(), pages.back());
 }
 
 std::vector<uint8_t> BuildInlineMap(const std::vector<uint32_t>& pages) {
-  std::vector<uint8_t> map(kInlineMapSize, 0);
-  const uint32_t start = pages.empty() ? 0 : pages.front();
-  Put32(&map[1], start);
-  for (uint32_t page : pages) {
-    const uint32_t bit = page - start;
-    map[5 + bit / 8] = static_cast<uint8_t>(map[5 + bit / 8] | (1u << (bit % 8)));
+  assert(FitsInlineMap(pages));
+  std::vector<uint8_t> map(kRowSize, 0);
+  map[0] = kInline;
+  const uint32_t start = pages.empty() ? 0 : InlineStart(pages.front());
+  Put32(&map[kStartOffset], start);
+  for (uint32_t page : pages) SetBit(&map[kBitmapOffset], page - start);
+  return map;
+}
+
+std::vector<uint8_t> BuildGlobalMap(uint32_t pageCount) {
+  std::vector<uint8_t> map(kRowSize, 0);
+  map[0] = kInline;
+  const uint32_t start = pageCount / kGlobalWindow * kGlobalWindow;
+  Put32(&map[kStartOffset], start);
+  // A set bit is a free page: only those past the end of the file are.
+  for (uint32_t page = pageCount; page < start + kGlobalWindow; ++page) {
+    SetBit(&map[kBitmapOffset], page - start);
   }
   return map;
 }
@@ -27,9 +58,9 @@ std::vector<uint32_t> ReferenceSlotsUsed(const std::vector<uint32_t>& pages) {
 }
 
 std::vector<uint8_t> BuildReferenceMap(const std::vector<uint32_t>& bitmapPages) {
-  std::vector<uint8_t> map(1 + 4 * kReferenceMapSlots, 0);
-  map[0] = 1;
-  for (uint32_t slot = 0; slot < kReferenceMapSlots && slot < bitmapPages.size(); ++slot) {
+  std::vector<uint8_t> map(kRowSize, 0);
+  map[0] = kReference;
+  for (uint32_t slot = 0; slot < kReferenceSlots && slot < bitmapPages.size(); ++slot) {
     Put32(&map[1 + 4 * slot], bitmapPages[slot]);
   }
   return map;
@@ -42,10 +73,42 @@ Page BuildBitmapPage(const std::vector<uint32_t>& pages, uint32_t slot) {
   const uint32_t first = slot * kPagesPerBitmapPage;
   for (uint32_t p : pages) {
     if (p < first || p - first >= kPagesPerBitmapPage) continue;
-    const uint32_t bit = p - first;
-    page[4 + bit / 8] = static_cast<uint8_t>(page[4 + bit / 8] | (1u << (bit % 8)));
+    SetBit(&page[kBitmapPageHeader], p - first);
   }
   return page;
+}
+
+uint32_t MapPages::ReserveToAdd(uint32_t next) const {
+  if (reference_ || pages_.empty() || FitsInline(pages_.front(), next)) return 0;
+  return kReferenceSlots;
+}
+
+void MapPages::Add(PageFile& file, uint32_t page) {
+  assert(pages_.empty() || page > pages_.back());
+  const uint32_t reserve = ReserveToAdd(page);
+  if (reserve > 0) {
+    file.SetReserve(file.Reserve() + reserve);
+    reference_ = true;
+    bitmapPages_.assign(kReferenceSlots, 0);
+  }
+  pages_.push_back(page);
+}
+
+std::vector<uint8_t> MapPages::Build(PageFile& file) {
+  if (!reference_) return BuildInlineMap(pages_);
+  for (uint32_t slot : ReferenceSlotsUsed(pages_)) {
+    if (bitmapPages_[slot] == 0) bitmapPages_[slot] = file.AllocateReserved();
+    file.Write(bitmapPages_[slot], BuildBitmapPage(pages_, slot).data());
+  }
+  return BuildReferenceMap(bitmapPages_);
+}
+
+std::vector<uint32_t> MapPages::BitmapPages() const {
+  std::vector<uint32_t> pages;
+  for (uint32_t page : bitmapPages_) {
+    if (page != 0) pages.push_back(page);
+  }
+  return pages;
 }
 
 }  // namespace tessaly::jet

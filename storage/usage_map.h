@@ -1,25 +1,23 @@
 #pragma once
 
-// Usage maps: which pages hold a table's rows. The inline kind carries a bitmap
-// from a start page inside the map row; the reference kind lists bitmap pages,
-// each covering a fixed range of page numbers, which together span 2 GB.
+// Usage maps: which pages a table, a long-value column or an index holds. The
+// inline kind carries a bitmap from a start page inside the map row; the
+// reference kind lists bitmap pages, each covering a fixed range of page numbers,
+// which together span 2 GB.
 
 #include <cstdint>
 #include <vector>
 
 #include "storage/jet_format.h"
+#include "storage/page_file.h"
 
 namespace tessaly::jet {
-
-inline constexpr uint32_t kInlineMapSize = 64;
-inline constexpr uint32_t kInlineMapPages = (kInlineMapSize - 5) * 8;
-inline constexpr uint32_t kPagesPerBitmapPage = (kPageSize - 4) * 8;
-inline constexpr uint32_t kReferenceMapSlots =
-    (kMaxPages + kPagesPerBitmapPage - 1) / kPagesPerBitmapPage;
 
 // pages: ascending page numbers.
 bool FitsInlineMap(const std::vector<uint32_t>& pages);
 std::vector<uint8_t> BuildInlineMap(const std::vector<uint32_t>& pages);
+// The free-page map of a file of pageCount pages: every page in it is in use.
+std::vector<uint8_t> BuildGlobalMap(uint32_t pageCount);
 
 // The bitmap-page slots a set of pages needs.
 std::vector<uint32_t> ReferenceSlotsUsed(const std::vector<uint32_t>& pages);
@@ -27,23 +25,48 @@ std::vector<uint32_t> ReferenceSlotsUsed(const std::vector<uint32_t>& pages);
 std::vector<uint8_t> BuildReferenceMap(const std::vector<uint32_t>& bitmapPages);
 Page BuildBitmapPage(const std::vector<uint32_t>& pages, uint32_t slot);
 
+// The pages one map names, growing at the end of the file, and the bitmap pages
+// it takes once it no longer fits inline. Those come out of the file's reserve,
+// which the map adds to the moment it turns into a reference map, so that closing
+// the file can always write it.
+class MapPages {
+ public:
+  const std::vector<uint32_t>& Pages() const { return pages_; }
+  bool Empty() const { return pages_.empty(); }
+  // Pages to keep back if the map came to hold page `next` too.
+  uint32_t ReserveToAdd(uint32_t next) const;
+  // Adds a page above all it holds; grows the file's reserve as ReserveToAdd said.
+  void Add(PageFile& file, uint32_t page);
+  // The map row; writes the bitmap pages a reference map needs.
+  std::vector<uint8_t> Build(PageFile& file);
+  // Bitmap pages written so far.
+  std::vector<uint32_t> BitmapPages() const;
+
+ private:
+  std::vector<uint32_t> pages_;
+  bool reference_ = false;
+  std::vector<uint32_t> bitmapPages_;
+};
+
 // The pages a map names, reading bitmap pages through readPage.
 template <typename ReadPage>
 std::vector<uint32_t> PagesInMap(const uint8_t* map, uint32_t size, ReadPage readPage) {
+  using namespace usage_map;
   std::vector<uint32_t> pages;
-  if (size >= 5 && map[0] == 0) {
-    const uint32_t start = Get32(map + 1);
-    for (uint32_t i = 0; i < (size - 5) * 8; ++i) {
-      if (map[5 + i / 8] & (1u << (i % 8))) pages.push_back(start + i);
+  if (size >= kBitmapOffset && map[0] == kInline) {
+    const uint32_t start = Get32(map + kStartOffset);
+    for (uint32_t i = 0; i < (size - kBitmapOffset) * 8; ++i) {
+      if (map[kBitmapOffset + i / 8] & (1u << (i % 8))) pages.push_back(start + i);
     }
-  } else if (size >= 1 && map[0] == 1) {
+  } else if (size >= 1 && map[0] == kReference) {
     Page bitmap;
     for (uint32_t slot = 0; slot < (size - 1) / 4; ++slot) {
       const uint32_t page = Get32(map + 1 + 4 * slot);
       if (page == 0) continue;
       readPage(page, bitmap.data());
       for (uint32_t i = 0; i < kPagesPerBitmapPage; ++i) {
-        if (bitmap[4 + i / 8] & (1u << (i % 8))) pages.push_back(slot * kPagesPerBitmapPage + i);
+        if (bitmap[kBitmapPageHeader + i / 8] & (1u << (i % 8)))
+          pages.push_back(slot * kPagesPerBitmapPage + i);
       }
     }
   }

@@ -149,7 +149,7 @@ TEST_F(JetReaders, OneHundredThousandRowsNeedTheReferenceUsageMap) {
   EXPECT_TRUE(rs_->IsEOF());
   db_->Close();
   // Data pages span more than an inline map can cover.
-  ASSERT_GT(std::filesystem::file_size(path_), uint64_t{jet::kInlineMapPages} * jet::kPageSize);
+  ASSERT_GT(std::filesystem::file_size(path_), uint64_t{jet::usage_map::kInlinePages} * jet::kPageSize);
 
   ExpectOnlyCardTable(path_);
   for (auto scan : {MdbToolsScan, MdbReaderScan}) {
@@ -174,16 +174,21 @@ TEST_F(JetReaders, EmptyTableCatalogPropertiesAndHeader) {
   EXPECT_EQ(FailureNumber([&] { rs_->SetAbsolutePosition(0); }), dao::err::kInvalidArgument);
   WriteAndCheck({});
   const std::string catalog = RunTool({"mdb-json", path_, "MSysObjects"});
-  // Three containers; both tables are parented by "Tables" (0x0F000001); only
-  // MSysObjects has the system flag.
+  // Three containers and the database object; every table is parented by
+  // "Tables" (0x0F000001); all but tblCardData carry the system flag.
   for (const char* entry :
        {R"("ParentId":251658240,"Name":"Tables","Type":3)",
         R"("ParentId":251658240,"Name":"Databases","Type":3)",
         R"("ParentId":251658240,"Name":"Relationships","Type":3)",
-        R"("Id":2,"ParentId":251658241,"Name":"MSysObjects","Type":1)", R"("Flags":-2147483646)",
-        R"("ParentId":251658241,"Name":"tblCardData","Type":1)"}) {
+        R"("Id":268435456,"ParentId":251658242,"Name":"MSysDb","Type":2)",
+        R"("Id":2,"ParentId":251658241,"Name":"MSysObjects","Type":1)",
+        R"("Id":3,"ParentId":251658241,"Name":"MSysACEs","Type":1)",
+        R"("Id":4,"ParentId":251658241,"Name":"MSysQueries","Type":1)",
+        R"("Id":5,"ParentId":251658241,"Name":"MSysRelationships","Type":1)",
+        R"("ParentId":251658241,"Name":"tblCardData","Type":1)", R"("Flags":0)"}) {
     EXPECT_EQ(Count(catalog, entry), 1u) << entry << "\n" << catalog;
   }
+  EXPECT_EQ(Count(catalog, R"("Flags":-2147483648)"), 8u) << catalog;
 
   // On the 38 text fields and Notes, not on the two dates.
   const std::string properties = RunTool({"mdb-prop", path_, "tblCardData"});
