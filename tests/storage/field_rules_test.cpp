@@ -102,7 +102,11 @@ TEST_F(FieldRules, MisuseFailsWithoutSideEffects) {
       {"Bad", {{"A", dao::dbText, 0}}, dao::err::kInvalidArgument},
       {"Bad", {{"A", dao::dbText, 256}}, dao::err::kInvalidArgument},
       {"Bad", {{"A", int16_t{4}, 4}}, dao::err::kInvalidArgument},
-      {"a.b", {{"A", dao::dbText, 5}}, dao::err::kInvalidArgument}};
+      {"a.b", {{"A", dao::dbText, 5}}, dao::err::kInvalidArgument},
+      // The catalog indexes table names: only characters with a known key.
+      {"tbl_Cards", {{"A", dao::dbText, 5}}, dao::err::kInvalidArgument},
+      {"Caf\u00e9", {{"A", dao::dbText, 5}}, dao::err::kInvalidArgument},
+      {"msysaces", {{"A", dao::dbText, 5}}, dao::err::kDuplicateName}};
   for (const auto& [name, fields, failure] : tables) {
     auto def = db_->CreateTableDef(name);
     for (const auto& [field, type, size] : fields)
