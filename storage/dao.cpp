@@ -11,6 +11,8 @@ std::shared_ptr<Field> TableDef::CreateField(const std::string& name, int16_t ty
   return std::make_shared<Field>(name, type, size);
 }
 
-void TableDef::FieldsAppend(std::shared_ptr<Field> field) { fields_.push_back(std::move(field)); }
+void TableDef::FieldsAppend(std::shared_ptr<Field> field) {
+  fields_.push_back(std::move(field));
+}
 
 }  // namespace tessaly::dao

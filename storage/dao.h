@@ -34,7 +34,9 @@ struct JetDate {
 // A stored value as read back: Null, text (UTF-16) or a date.
 using Value = std::variant<std::monostate, std::u16string, JetDate>;
 
-inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool IsNull(const Value& v) {
+  return std::holds_alternative<std::monostate>(v);
+}
 
 // Failure numbers raised by the engine. Descriptions are the engine's own.
 namespace err {

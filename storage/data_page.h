@@ -9,8 +9,7 @@
 
 namespace tessaly::jet {
 
-// The owner field of a long-value page.
-inline constexpr uint32_t kLongValueOwner = 0x4c41564c;  // "LVAL"
+inline constexpr uint32_t kLongValueOwner = long_value::kPageOwner;
 
 class DataPageBuilder {
  public:

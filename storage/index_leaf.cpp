@@ -46,7 +46,8 @@ void AppendEntry(const IndexEntry& entry, uint8_t* out) {
 void AppendLongKey(int32_t value, std::vector<uint8_t>& key) {
   const uint32_t flipped = static_cast<uint32_t>(value) ^ 0x80000000u;
   key.push_back(kKeyPresent);
-  for (int shift = 24; shift >= 0; shift -= 8) key.push_back(static_cast<uint8_t>(flipped >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8)
+    key.push_back(static_cast<uint8_t>(flipped >> shift));
 }
 
 bool HasTextKey(std::u16string_view text) {

@@ -132,7 +132,8 @@ std::shared_ptr<dao::TableDef> JetDatabase::CreateTableDef(const std::string& na
 }
 
 bool JetDatabase::IsSystemTableName(const std::string& name) const {
-  for (const TableStore* store : {objects_.get(), aces_.get(), queries_.get(), relationships_.get()}) {
+  for (const TableStore* store :
+       {objects_.get(), aces_.get(), queries_.get(), relationships_.get()}) {
     if (SameName(name, Utf16ToUtf8(store->Layout().name))) return true;
   }
   return false;

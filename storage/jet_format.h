@@ -77,6 +77,21 @@ inline constexpr uint16_t kRowOffsetMask = 0x1fff;
 inline constexpr uint32_t kMaxRowsPerPage = 255;
 }  // namespace data_page
 
+// Long values (memo and OLE): a 12-byte header in the row (length in three bytes,
+// a kind byte, a row pointer, 4 zero bytes); the bytes follow inline, or lie in
+// one row of a long-value page, or in a chain of such rows, each starting with a
+// pointer to the next.
+namespace long_value {
+inline constexpr uint32_t kHeaderSize = 12;
+inline constexpr uint32_t kKindOffset = 3;
+inline constexpr uint32_t kPointerOffset = 4;
+inline constexpr uint8_t kInline = 0x80;
+inline constexpr uint8_t kSingle = 0x40;
+inline constexpr uint8_t kChained = 0x00;
+// The owner field of a long-value page.
+inline constexpr uint32_t kPageOwner = 0x4c41564c;  // "LVAL"
+}  // namespace long_value
+
 // The largest row a data page takes; the rest of the page is its header.
 inline constexpr uint32_t kMaxRowSize = 4060;
 
@@ -186,7 +201,7 @@ inline constexpr uint32_t kSize = 28;
 inline constexpr uint32_t kNumberOffset = 4;
 inline constexpr uint32_t kDataBlockOffset = 8;
 inline constexpr uint32_t kRelatedIndexOffset = 13;  // -1: no relationship
-inline constexpr uint32_t kCascadeOffset = 21;        // two bytes Jet sets to 4
+inline constexpr uint32_t kCascadeOffset = 21;       // two bytes Jet sets to 4
 inline constexpr uint8_t kCascadeNone = 0x04;
 inline constexpr uint32_t kTypeOffset = 23;
 inline constexpr uint8_t kTypePrimaryKey = 0x01;

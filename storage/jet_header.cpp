@@ -57,7 +57,8 @@ Page BuildHeaderPage(double creationDate) {
   Put32(page.data() + kEngineVersionOffset, kEngineVersionTag);
   std::memcpy(page.data() + kEngineVersionOffset + 4, kEngineVersion, sizeof kEngineVersion);
   Put16(page.data() + kTrailerOffset, kTrailerFirst);
-  for (uint32_t at = kTrailerOffset + 2; at < kPageSize; at += 2) Put16(page.data() + at, kTrailerRest);
+  for (uint32_t at = kTrailerOffset + 2; at < kPageSize; at += 2)
+    Put16(page.data() + at, kTrailerRest);
 
   ApplyHeaderMask(page.data() + kMaskedOffset, kMaskedSize);
   return page;

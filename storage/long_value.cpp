@@ -7,15 +7,15 @@ namespace tessaly::jet {
 
 namespace {
 
-constexpr uint8_t kInline = 0x80;
-constexpr uint8_t kSingle = 0x40;
-constexpr uint8_t kChained = 0x00;
+using long_value::kChained;
+using long_value::kInline;
+using long_value::kSingle;
 
 void WriteHeader(uint32_t size, uint8_t kind, uint32_t pageRow, uint8_t* header) {
   std::memset(header, 0, kLongValueHeaderSize);
   Put24(header, size);
-  header[3] = kind;
-  Put32(header + 4, pageRow);
+  header[long_value::kKindOffset] = kind;
+  Put32(header + long_value::kPointerOffset, pageRow);
 }
 
 }  // namespace
@@ -78,14 +78,14 @@ bool ReadLongValue(PageFile& file, const uint8_t* field, uint32_t size, std::vec
   out.clear();
   if (size < kLongValueHeaderSize) return size == 0;
   const uint32_t length = Get24(field);
-  const uint8_t kind = field[3];
+  const uint8_t kind = field[long_value::kKindOffset];
   if (kind == kInline) {
     if (size - kLongValueHeaderSize < length) return false;
     out.assign(field + kLongValueHeaderSize, field + kLongValueHeaderSize + length);
     return true;
   }
   if (kind != kSingle && kind != kChained) return false;
-  uint32_t pageRow = Get32(field + 4);
+  uint32_t pageRow = Get32(field + long_value::kPointerOffset);
   Page page;
   out.reserve(length);
   while (out.size() < length) {

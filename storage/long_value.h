@@ -13,7 +13,7 @@
 
 namespace tessaly::jet {
 
-inline constexpr uint32_t kLongValueHeaderSize = 12;
+inline constexpr uint32_t kLongValueHeaderSize = long_value::kHeaderSize;
 // Larger values leave the row.
 inline constexpr uint32_t kMaxInlineLongValue = 1024;
 // One row of an otherwise empty page.

@@ -85,7 +85,8 @@ void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) const {
   const uint32_t last = file_.PageCount() + pagesNeeded;
   uint32_t reserve = newDataPage ? dataPages_.ReserveToAdd(last) : 0;
   for (size_t i = 0; i < layout_.columns.size(); ++i) {
-    if (external_[i]) reserve += longValues_[static_cast<size_t>(longValueOf_[i])].ReserveToAdd(last);
+    if (external_[i])
+      reserve += longValues_[static_cast<size_t>(longValueOf_[i])].ReserveToAdd(last);
   }
   file_.CheckRoom(pagesNeeded + reserve);
 }
@@ -97,8 +98,7 @@ void TableStore::StoreLongValues(const Cell* cells) {
     uint8_t* header = &headers_[i * kLongValueHeaderSize];
     if (external_[i]) {
       assert(longValueOf_[i] >= 0);
-      longValues_[static_cast<size_t>(longValueOf_[i])].Store(cells[i].data, cells[i].size,
-                                                             header);
+      longValues_[static_cast<size_t>(longValueOf_[i])].Store(cells[i].data, cells[i].size, header);
       cells_[i].data = header;
       cells_[i].size = kLongValueHeaderSize;
     } else {
