@@ -166,6 +166,20 @@ std::vector<std::string> MdbReaderUserTables(const std::string& path) {
   return tables;
 }
 
+std::vector<std::string> MdbToolsAllTables(const std::string& path) {
+  std::vector<std::string> tables;
+  RunLines({"mdb-tables", "-S", "-1", path}, [&](std::string_view line) {
+    if (!line.empty()) tables.emplace_back(line);
+  });
+  return tables;
+}
+
+std::vector<std::string> MdbReaderAllTables(const std::string& path) {
+  std::vector<std::string> tables;
+  RunReadMdb(path, "--all-tables", [&](const Json& json, size_t) { tables = json; });
+  return tables;
+}
+
 ReaderTable MdbToolsScan(const std::string& path, const std::string& table,
                          const RowVisitor& visit) {
   // mdbtools cuts at 199,999 bytes, possibly inside a character it then drops.

@@ -65,6 +65,11 @@ bool MdbReaderAvailable();
 // User tables in catalog order.
 std::vector<std::string> MdbToolsUserTables(const std::string& path);
 std::vector<std::string> MdbReaderUserTables(const std::string& path);
+// System and user tables in catalog order. The Read functions below read system
+// tables too; mdb-reader shows numbers in decimal, Booleans as "true"/"false" and
+// binary values as lowercase hex.
+std::vector<std::string> MdbToolsAllTables(const std::string& path);
+std::vector<std::string> MdbReaderAllTables(const std::string& path);
 ReaderTable MdbToolsRead(const std::string& path, const std::string& table);
 ReaderTable MdbReaderRead(const std::string& path, const std::string& table);
 // Without keeping the rows, for large tables.

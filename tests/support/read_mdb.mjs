@@ -1,11 +1,13 @@
 // Reads an .mdb file with the npm package mdb-reader and prints JSON lines:
 //
-//   node read_mdb.mjs <node_modules dir> <file> [table]
+//   node read_mdb.mjs <node_modules dir> <file> [table | --all-tables]
 //
-// Without a table, the table names; with one, its columns [{name,type,size}] (size
-// is a text column's length in characters, else 0), then one array of values per
-// row: text, null, or dates "YYYY-MM-DD HH:MM:SS". Last {"lines":N}, the count of
-// lines before it. Any failure goes to stderr with exit status 1.
+// Without a table, the user table names (--all-tables: system tables too); with
+// one, its columns [{name,type,size}] (size is a text column's length in
+// characters, else 0), then one array of values per row: text, null, dates
+// "YYYY-MM-DD HH:MM:SS", numbers in decimal, "true"/"false", binary data as
+// lowercase hex. Last {"lines":N}, the count of lines before it. Any failure goes
+// to stderr with exit status 1.
 
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
@@ -34,8 +36,8 @@ async function main() {
   const { default: MDBReader } = await import(pathToFileURL(entry).href);
   const reader = new MDBReader(readFileSync(file));
   const print = (value) => process.stdout.write(JSON.stringify(value) + "\n");
-  if (!tableName) {
-    print(reader.getTableNames());
+  if (!tableName || tableName === "--all-tables") {
+    print(reader.getTableNames({ systemTables: tableName === "--all-tables" }));
     return print({ lines: 1 });
   }
   const table = reader.getTable(tableName);
@@ -44,7 +46,14 @@ async function main() {
     .getColumns()
     .map(({ name, type, size }) => ({ name, type, size: type === "text" ? size / 2 : 0 }));
   print(columns);
-  const text = (v) => (v == null ? null : v instanceof Date ? formatJetDate(v) : String(v));
+  const text = (v) =>
+    v == null
+      ? null
+      : v instanceof Date
+        ? formatJetDate(v)
+        : v instanceof Uint8Array
+          ? Buffer.from(v).toString("hex")
+          : String(v);
   // Batches keep memory flat on large tables.
   let count = 0;
   for (let rows; (rows = table.getData({ rowOffset: count, rowLimit: BATCH_ROWS })).length; ) {
