@@ -102,6 +102,40 @@ TEST_F(JetFile, HundredThousandRowsUseAReferenceMapAndMoveTheGlobalMapWindow) {
   EXPECT_GE(cards.longValuePages.size(), 100u);  // 100 notes of 3,000 characters
 }
 
+// The global map's window moves from page 0 to page 512 when the file reaches 512
+// pages: the first such file has every bit of its window set.
+TEST_F(JetFile, GlobalMapWindowAtTheFileSizeWhereItMoves) {
+  std::map<size_t, std::pair<std::string, uint32_t>> written;  // rows -> file, pages
+  auto write = [&](size_t rows) {
+    if (!written.count(rows)) {
+      Create("rows" + std::to_string(rows) + ".mdb");
+      CardRow row = EmptyRow();
+      for (size_t n = 0; n < rows; ++n) {
+        row[1] = U16("Row " + std::to_string(n));  // at most one new page a row
+        Add(row);
+      }
+      db_->Close();
+      written[rows] = {path_, static_cast<uint32_t>(std::filesystem::file_size(path_) / 4096)};
+    }
+    return written[rows];
+  };
+  size_t low = 1, high = 40'000;
+  while (low < high) {
+    const size_t middle = (low + high) / 2;
+    if (write(middle).second < kInlineMapPages) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  ASSERT_EQ(write(low).second, kInlineMapPages);
+  ASSERT_EQ(write(low - 1).second, kInlineMapPages - 1);
+  for (size_t rows : {low - 1, low}) {
+    const JetFileFacts facts = CheckJetFile(write(rows).first);
+    EXPECT_TRUE(facts.problems.empty()) << rows << " rows:" << Listed(facts.problems);
+  }
+}
+
 TEST_F(JetFile, MillionCharacterNoteIsChainedOverPagesOfItsColumnMap) {
   Create();
   CardRow row = EmptyRow();
