@@ -22,49 +22,47 @@ TableStore::TableStore(PageFile& file, TableLayout layout, uint32_t definitionPa
     const uint32_t first = file_.Allocate(count);
     for (uint32_t i = 0; i < count; ++i) definitionPages_.push_back(first + i);
   }
-  longValueOf_.assign(layout_.columns.size(), -1);
   longValues_.reserve(layout_.longColumns.size());
-  for (uint16_t number : layout_.longColumns) {
-    longValueOf_[number] = static_cast<int>(longValues_.size());
-    longValues_.emplace_back(file_);
+  for (size_t k = 0; k < layout_.longColumns.size(); ++k) longValues_.emplace_back(file_);
+  for (const ColumnSpec& column : layout_.columns) {
+    if (!column.fixed && !IsLongValue(column.type)) shortVariableColumns_.push_back(column.number);
   }
   cells_.resize(layout_.columns.size());
-  headers_.resize(layout_.columns.size() * kLongValueHeaderSize);
-  external_.resize(layout_.columns.size());
+  headers_.resize(layout_.longColumns.size() * kLongValueHeaderSize);
+  external_.resize(layout_.longColumns.size());
 }
 
 uint32_t TableStore::PlanRow(const Cell* cells) {
-  const auto columnCount = layout_.columns.size();
   uint32_t variableBytes = 0;
-  for (size_t i = 0; i < columnCount; ++i) {
-    const ColumnSpec& column = layout_.columns[i];
-    external_[i] = 0;
-    if (column.fixed || cells[i].kind == Cell::Kind::kNull) continue;
-    if (IsLongValue(column.type)) {
-      external_[i] = cells[i].size > kMaxInlineLongValue ? 1 : 0;
-      variableBytes += kLongValueHeaderSize + (external_[i] ? 0 : cells[i].size);
-    } else {
-      variableBytes += cells[i].size;
-    }
+  for (uint16_t i : shortVariableColumns_) {
+    if (cells[i].kind != Cell::Kind::kNull) variableBytes += cells[i].size;
+  }
+  const size_t longCount = layout_.longColumns.size();
+  for (size_t k = 0; k < longCount; ++k) {
+    const Cell& cell = cells[layout_.longColumns[k]];
+    external_[k] = 0;
+    if (cell.kind == Cell::Kind::kNull) continue;
+    external_[k] = cell.size > kMaxInlineLongValue ? 1 : 0;
+    variableBytes += kLongValueHeaderSize + (external_[k] ? 0 : cell.size);
   }
   // Long values leave the row, the largest first, until it fits a page.
   while (RowSize(layout_, variableBytes) > kMaxRowSize) {
-    size_t largest = columnCount;
-    for (size_t i = 0; i < columnCount; ++i) {
-      if (IsLongValue(layout_.columns[i].type) && cells[i].kind != Cell::Kind::kNull &&
-          !external_[i] && cells[i].size > 0 &&
-          (largest == columnCount || cells[i].size > cells[largest].size)) {
-        largest = i;
+    size_t largest = longCount;
+    for (size_t k = 0; k < longCount; ++k) {
+      const Cell& cell = cells[layout_.longColumns[k]];
+      if (cell.kind != Cell::Kind::kNull && !external_[k] && cell.size > 0 &&
+          (largest == longCount || cell.size > cells[layout_.longColumns[largest]].size)) {
+        largest = k;
       }
     }
-    if (largest == columnCount) {
+    if (largest == longCount) {
       throw Failure(dao::err::kRecordTooLarge,
                     "Record is too large: its values take " +
                         std::to_string(RowSize(layout_, variableBytes)) + " bytes, more than the " +
                         std::to_string(kMaxRowSize) + " bytes a row can hold.");
     }
     external_[largest] = 1;
-    variableBytes -= cells[largest].size;
+    variableBytes -= cells[layout_.longColumns[largest]].size;
   }
   return RowSize(layout_, variableBytes);
 }
@@ -73,38 +71,38 @@ void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) const {
   const bool newDataPage = !pageOpen_ || !page_.Fits(rowSize);
   uint32_t pagesNeeded = newDataPage ? 1 : 0;
   uint32_t externalCount = 0;
-  for (size_t i = 0; i < layout_.columns.size(); ++i) externalCount += external_[i];
-  for (size_t i = 0; i < layout_.columns.size(); ++i) {
-    if (!external_[i]) continue;
-    const LongValueWriter& values = longValues_[static_cast<size_t>(longValueOf_[i])];
+  for (uint8_t external : external_) externalCount += external;
+  for (size_t k = 0; externalCount > 0 && k < external_.size(); ++k) {
+    if (!external_[k]) continue;
+    const uint32_t size = cells[layout_.longColumns[k]].size;
     // Values sharing the open long-value page might not all fit it: count a page each.
-    pagesNeeded += externalCount == 1 ? values.PagesNeeded(cells[i].size)
-                                      : std::max(1u, values.PagesNeeded(cells[i].size));
+    pagesNeeded += externalCount == 1 ? longValues_[k].PagesNeeded(size)
+                                      : std::max(1u, longValues_[k].PagesNeeded(size));
   }
   // A map that turns into a reference map keeps pages back for its bitmaps.
   const uint32_t last = file_.PageCount() + pagesNeeded;
   uint32_t reserve = newDataPage ? dataPages_.ReserveToAdd(last) : 0;
-  for (size_t i = 0; i < layout_.columns.size(); ++i) {
-    if (external_[i])
-      reserve += longValues_[static_cast<size_t>(longValueOf_[i])].ReserveToAdd(last);
+  for (size_t k = 0; externalCount > 0 && k < external_.size(); ++k) {
+    if (external_[k]) reserve += longValues_[k].ReserveToAdd(last);
   }
   file_.CheckRoom(pagesNeeded + reserve);
 }
 
 void TableStore::StoreLongValues(const Cell* cells) {
-  for (size_t i = 0; i < layout_.columns.size(); ++i) {
-    cells_[i] = cells[i];
-    if (!IsLongValue(layout_.columns[i].type) || cells[i].kind == Cell::Kind::kNull) continue;
-    uint8_t* header = &headers_[i * kLongValueHeaderSize];
-    if (external_[i]) {
-      assert(longValueOf_[i] >= 0);
-      longValues_[static_cast<size_t>(longValueOf_[i])].Store(cells[i].data, cells[i].size, header);
-      cells_[i].data = header;
-      cells_[i].size = kLongValueHeaderSize;
+  std::copy_n(cells, layout_.columns.size(), cells_.begin());
+  for (size_t k = 0; k < layout_.longColumns.size(); ++k) {
+    const Cell& cell = cells[layout_.longColumns[k]];
+    if (cell.kind == Cell::Kind::kNull) continue;
+    Cell& stored = cells_[layout_.longColumns[k]];
+    if (external_[k]) {
+      uint8_t* header = &headers_[k * kLongValueHeaderSize];
+      longValues_[k].Store(cell.data, cell.size, header);
+      stored.data = header;
+      stored.size = kLongValueHeaderSize;
     } else {
       // Inline: WriteRow leaves room for the header and the bytes.
-      cells_[i].data = nullptr;
-      cells_[i].size = kLongValueHeaderSize + cells[i].size;
+      stored.data = nullptr;
+      stored.size = kLongValueHeaderSize + cell.size;
     }
   }
 }
@@ -123,14 +121,14 @@ uint32_t TableStore::PlaceRow(const Cell* cells, uint32_t rowSize) {
   uint8_t* out = page_.AddRow(rowSize, &rowNumber);
   WriteRow(layout_, cells_.data(), rowSize, out);
   // Fill in the inline long values WriteRow left blank.
-  for (size_t i = 0; i < layout_.columns.size(); ++i) {
-    const ColumnSpec& column = layout_.columns[i];
-    if (!IsLongValue(column.type) || cells[i].kind == Cell::Kind::kNull || external_[i]) continue;
+  for (size_t k = 0; k < layout_.longColumns.size(); ++k) {
+    const ColumnSpec& column = layout_.columns[layout_.longColumns[k]];
+    const Cell& cell = cells[column.number];
+    if (cell.kind == Cell::Kind::kNull || external_[k]) continue;
     const uint8_t* mask = out + rowSize - layout_.nullMaskSize;
     const uint32_t at = Get16(mask - 4 - 2 * column.varIndex);
-    WriteInlineLongValueHeader(cells[i].size, out + at);
-    if (cells[i].size > 0)
-      std::memcpy(out + at + kLongValueHeaderSize, cells[i].data, cells[i].size);
+    WriteInlineLongValueHeader(cell.size, out + at);
+    if (cell.size > 0) std::memcpy(out + at + kLongValueHeaderSize, cell.data, cell.size);
   }
   return PageRow(dataPages_.Pages().back(), rowNumber);
 }

@@ -60,9 +60,10 @@ class TableStore {
   std::vector<uint32_t> definitionPages_;
   DataPageBuilder page_;
   bool pageOpen_ = false;
+  // Per TableLayout::longColumns entry.
   std::vector<LongValueWriter> longValues_;
-  // Column number -> index into longValues_, or -1.
-  std::vector<int> longValueOf_;
+  // Variable columns other than long values: their sizes are simply summed.
+  std::vector<uint16_t> shortVariableColumns_;
   uint32_t rowCount_ = 0;
   // Rows were added since the open pages last went to the file.
   bool unwritten_ = false;
@@ -71,6 +72,7 @@ class TableStore {
   // Scratch reused from row to row.
   std::vector<Cell> cells_;
   std::vector<uint8_t> headers_;
+  // Per long column: its value leaves the row for long-value pages.
   std::vector<uint8_t> external_;
 };
 
