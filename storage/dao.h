@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/file_identity.h"
 
 namespace tessaly::dao {
 
@@ -133,9 +134,14 @@ class Database {
   // Only this makes the table exist in the file.
   virtual void TableDefsAppend(std::shared_ptr<TableDef> tableDef) = 0;
   virtual std::shared_ptr<Recordset> OpenRecordset(const std::string& name) = 0;
-  // Leaves a complete, unlocked file; pending rows are dropped. Closing twice is harmless.
+  // Leaves a complete, unlocked file; pending rows are dropped. Closing twice is
+  // harmless; a close that failed fails again, since the file is not complete.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
+  // A write, flush or close of the file failed: the file is incomplete for good.
+  virtual bool IsDamaged() const = 0;
+  // The file as it was created.
+  virtual FileIdentity Identity() const = 0;
 };
 
 class Workspace {

@@ -339,9 +339,21 @@ void JetDatabase::WriteGlobalMap() {
   file_->Write(fixed_page::kGlobalMap, page.Image().data());
 }
 
+bool JetDatabase::IsDamaged() const {
+  return closeFailed_ || (file_ && file_->IsDamaged());
+}
+
+FileIdentity JetDatabase::Identity() const {
+  return file_ ? file_->Identity() : FileIdentity{};
+}
+
+// All or nothing: a database counts as closed only once its file is complete, and
+// a failed close fails again however often it is retried.
 void JetDatabase::Close() {
+  if (closeFailed_) {
+    throw Failure(dao::err::kDiskIo, "The database file is incomplete: closing it failed.");
+  }
   if (!open_) return;
-  open_ = false;
   try {
     for (auto& table : tables_) table->store->WriteOpenPages();
     objects_->WriteOpenPages();
@@ -349,9 +361,12 @@ void JetDatabase::Close() {
     WriteMapsAndDefinitions();
     file_->Close();
   } catch (...) {
+    open_ = false;
+    closeFailed_ = true;
     file_.reset();
     throw;
   }
+  open_ = false;
 }
 
 }  // namespace tessaly::jet

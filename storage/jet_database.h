@@ -33,6 +33,8 @@ class JetDatabase final : public dao::Database, public std::enable_shared_from_t
   std::shared_ptr<dao::Recordset> OpenRecordset(const std::string& name) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  bool IsDamaged() const override;
+  FileIdentity Identity() const override;
 
   // For recordsets.
   void CheckOpen() const;
@@ -62,6 +64,8 @@ class JetDatabase final : public dao::Database, public std::enable_shared_from_t
   std::vector<std::unique_ptr<UserTable>> tables_;
   double created_;
   bool open_ = false;
+  // A close failed; the file handle is gone with it.
+  bool closeFailed_ = false;
 };
 
 }  // namespace tessaly::jet

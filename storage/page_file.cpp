@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_seam.h"
 #include "storage/dao.h"
 
 namespace tessaly::jet {
@@ -42,7 +43,11 @@ ScopedPageLimitForTesting::~ScopedPageLimitForTesting() {
 
 PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
   // O_EXCL with O_CREAT refuses any existing name, a dangling symbolic link too.
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (const int fault = seam::Fault(seam::FileOp::kDatabaseCreate)) {
+    errno = fault;
+  } else {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  }
   if (fd_ < 0) {
     const int error = errno;
     if (error == EEXIST || error == ELOOP) {
@@ -52,6 +57,7 @@ PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
     throw Failure(dao::err::kCannotOpenFile,
                   "Cannot create database '" + path + "': " + std::strerror(error) + ".");
   }
+  if (const auto identity = IdentityOf(fd_)) identity_ = *identity;
   batch_.resize(static_cast<size_t>(kBatchPages) * kPageSize);
 }
 
@@ -83,11 +89,26 @@ uint32_t PageFile::AllocateReserved() {
   return pageCount_++;
 }
 
+void PageFile::CheckUsable() const {
+  if (damaged_) {
+    throw Failure(dao::err::kDiskIo,
+                  "Database '" + path_ + "' is incomplete: an earlier write to it failed.");
+  }
+  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+}
+
 void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
   while (size > 0) {
-    const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+    ssize_t n = -1;
+    if (const int fault = seam::Fault(seam::FileOp::kPageWrite)) {
+      errno = fault;
+    } else {
+      n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
+      // Whatever part of the pages reached the file, the file is no longer whole.
+      damaged_ = true;
       ThrowIo("Writing database", path_, errno);
     }
     data += n;
@@ -97,7 +118,7 @@ void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
 }
 
 void PageFile::Write(uint32_t page, const uint8_t* data) {
-  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+  CheckUsable();
   if (batchPages_ > 0 && (page != batchFirst_ + batchPages_ || batchPages_ == kBatchPages)) {
     Flush();
   }
@@ -108,6 +129,7 @@ void PageFile::Write(uint32_t page, const uint8_t* data) {
 
 void PageFile::Flush() {
   if (batchPages_ == 0) return;
+  CheckUsable();
   const uint32_t pages = batchPages_;
   batchPages_ = 0;
   WriteAt(static_cast<uint64_t>(batchFirst_) * kPageSize, batch_.data(),
@@ -120,8 +142,12 @@ void PageFile::Read(uint32_t page, uint8_t* data) {
   size_t done = 0;
   const uint64_t offset = static_cast<uint64_t>(page) * kPageSize;
   while (done < kPageSize) {
-    const ssize_t n =
-        ::pread(fd_, data + done, kPageSize - done, static_cast<off_t>(offset + done));
+    ssize_t n = -1;
+    if (const int fault = seam::Fault(seam::FileOp::kPageRead)) {
+      errno = fault;
+    } else {
+      n = ::pread(fd_, data + done, kPageSize - done, static_cast<off_t>(offset + done));
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowIo("Reading database", path_, errno);
@@ -136,12 +162,22 @@ void PageFile::Read(uint32_t page, uint8_t* data) {
 }
 
 void PageFile::Close() {
-  if (fd_ < 0) return;
+  if (fd_ < 0 && !damaged_) return;
+  CheckUsable();
   Flush();
   const int fd = fd_;
   fd_ = -1;
   // Complete for every reader of the file; copies are made durable by whoever copies.
-  if (::close(fd) != 0) ThrowIo("Closing database", path_, errno);
+  int error = seam::Fault(seam::FileOp::kDatabaseClose);
+  if (error != 0) {
+    ::close(fd);
+  } else if (::close(fd) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    damaged_ = true;
+    ThrowIo("Closing database", path_, error);
+  }
 }
 
 }  // namespace tessaly::jet

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_identity.h"
 #include "storage/jet_format.h"
 
 namespace tessaly::jet {
@@ -52,9 +53,15 @@ class PageFile {
   // Flushes and closes; later calls do nothing.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // A write or close failed: the file misses pages for good, and every later
+  // write or close fails too.
+  bool IsDamaged() const { return damaged_; }
+  // The file as created.
+  const FileIdentity& Identity() const { return identity_; }
 
  private:
   void WriteAt(uint64_t offset, const uint8_t* data, size_t size);
+  void CheckUsable() const;
 
   int fd_ = -1;
   std::string path_;
@@ -65,6 +72,8 @@ class PageFile {
   std::vector<uint8_t> batch_;
   uint32_t batchFirst_ = 0;
   uint32_t batchPages_ = 0;
+  bool damaged_ = false;
+  FileIdentity identity_;
 };
 
 }  // namespace tessaly::jet
