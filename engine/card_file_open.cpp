@@ -6,9 +6,20 @@
 namespace tessaly {
 
 bool modCSV::OpenCardFile(const std::string& path, std::vector<std::u16string>& names) {
+  return OpenCardReader([&] { return std::make_unique<CardFileReader>(path); }, names);
+}
+
+bool modCSV::OpenCardData(const std::string& name, std::string contents,
+                          std::vector<std::u16string>& names) {
+  return OpenCardReader([&] { return std::make_unique<CardFileReader>(name, std::move(contents)); },
+                        names);
+}
+
+bool modCSV::OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
+                            std::vector<std::u16string>& names) {
   bool result = false;
   try {
-    mCardFile = std::make_unique<CardFileReader>(path);
+    mCardFile = open();
     mCardFileOpen = true;
     std::u16string header;
     mCardFile->ReadLine(header);

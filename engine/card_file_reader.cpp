@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/cp1252.h"
 #include "platform/failure.h"
 #include "platform/file_failure.h"
+#include "platform/file_seam.h"
 
 namespace tessaly {
 
@@ -18,6 +20,9 @@ constexpr size_t kBlock = size_t{1} << 20;
 }
 
 CardFileReader::CardFileReader(const std::string& path) : path_(path) {
+  if (const int fault = seam::Fault(seam::FileOp::kExportOpen)) {
+    throw FileFailure(fault, path);
+  }
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) throw FileFailure(errno, path);
   struct stat st {};
@@ -32,18 +37,37 @@ CardFileReader::CardFileReader(const std::string& path) : path_(path) {
   }
   size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   buffer_ = std::make_unique<char[]>(kBlock);
+  view_ = buffer_.get();
+}
+
+CardFileReader::CardFileReader(const std::string& name, std::string contents)
+    : path_(name), contents_(std::move(contents)) {
+  size_ = contents_.size();
+  view_ = contents_.data();
 }
 
 CardFileReader::~CardFileReader() {
-  ::close(fd_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool CardFileReader::Fill() {
   if (eof_) return false;
   consumed_ += end_;
   pos_ = end_ = 0;
+  if (fd_ < 0) {
+    view_ = contents_.data() + contentsPos_;
+    end_ = std::min(kBlock, contents_.size() - contentsPos_);
+    contentsPos_ += end_;
+    eof_ = end_ == 0;
+    return !eof_;
+  }
   for (;;) {
-    const auto n = ::read(fd_, buffer_.get(), kBlock);
+    ssize_t n = -1;
+    if (const int fault = seam::Fault(seam::FileOp::kExportRead)) {
+      errno = fault;
+    } else {
+      n = ::read(fd_, buffer_.get(), kBlock);
+    }
     if (n > 0) {
       end_ = static_cast<size_t>(n);
       return true;
@@ -57,10 +81,11 @@ bool CardFileReader::Fill() {
 }
 
 bool CardFileReader::AtEnd() {
+  if (tooLong_) return false;
   if (pos_ == end_ && !Fill()) return true;
   if (skipLf_) {
     skipLf_ = false;
-    if (buffer_[pos_] == '\n') {
+    if (view_[pos_] == '\n') {
       ++pos_;
       if (pos_ == end_ && !Fill()) return true;
     }
@@ -70,27 +95,33 @@ bool CardFileReader::AtEnd() {
 
 void CardFileReader::ReadLine(std::u16string& line) {
   line.clear();
-  if (AtEnd()) throw Failure(err::kInputPastEnd, "Input past end of file: " + path_);
-  ++lines_;
-  size_t length = 0;
-  for (;;) {
-    if (pos_ == end_ && !Fill()) break;
-    const char* start = buffer_.get() + pos_;
-    const size_t avail = end_ - pos_;
-    const auto* cr = static_cast<const char*>(std::memchr(start, '\r', avail));
-    const size_t n = cr != nullptr ? static_cast<size_t>(cr - start) : avail;
-    length += n;
-    // Past the limit the rest of the line is only skipped, so the file stays
-    // positioned after the refused line.
-    if (length <= kMaxLineBytes) AppendCp1252(line, start, n);
-    pos_ += n;
-    if (cr != nullptr) {
-      ++pos_;
-      skipLf_ = true;
-      break;
+  if (!tooLong_) {
+    if (AtEnd()) throw Failure(err::kInputPastEnd, "Input past end of file: " + path_);
+    ++lines_;
+    size_t length = 0;
+    for (;;) {
+      if (pos_ == end_ && !Fill()) break;
+      const char* start = view_ + pos_;
+      const size_t avail = end_ - pos_;
+      const auto* cr = static_cast<const char*>(std::memchr(start, '\r', avail));
+      const size_t n = cr != nullptr ? static_cast<size_t>(cr - start) : avail;
+      // Checked as the line grows, so endless input (a device, a file without line
+      // ends) fails after 64 MB instead of being read to its end.
+      if (n > kMaxLineBytes - length) {
+        tooLong_ = true;
+        break;
+      }
+      length += n;
+      AppendCp1252(line, start, n);
+      pos_ += n;
+      if (cr != nullptr) {
+        ++pos_;
+        skipLf_ = true;
+        break;
+      }
     }
   }
-  if (length > kMaxLineBytes) {
+  if (tooLong_) {
     std::u16string().swap(line);
     throw Failure(err::kLineTooLong, "Line too long: line " + std::to_string(lines_) +
                                          " of the export is longer than 64 MB");

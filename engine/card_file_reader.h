@@ -18,6 +18,8 @@ class CardFileReader {
 
   // Opens `path` for reading; throws Failure when it is missing, unreadable or a folder.
   explicit CardFileReader(const std::string& path);
+  // Reads `contents` as if it were the file `name`.
+  CardFileReader(const std::string& name, std::string contents);
   ~CardFileReader();
   CardFileReader(const CardFileReader&) = delete;
   CardFileReader& operator=(const CardFileReader&) = delete;
@@ -27,8 +29,8 @@ class CardFileReader {
   bool AtEnd();
 
   // The next line without its terminator (CR, or CR LF; a lone LF stays in the
-  // line). Throws Failure at the end of the file, or for a line over kMaxLineBytes,
-  // which is then skipped.
+  // line). Throws Failure at the end of the file, or as soon as a line passes
+  // kMaxLineBytes; reading goes no further then, and every later read fails alike.
   void ReadLine(std::u16string& line);
 
   uint64_t BytesRead() const { return consumed_ + pos_; }
@@ -42,6 +44,9 @@ class CardFileReader {
   std::string path_;
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
+  std::string contents_;  // the export when read from memory
+  size_t contentsPos_ = 0;
+  const char* view_ = nullptr;  // the bytes being handed out: buffer_ or contents_
   size_t pos_ = 0;
   size_t end_ = 0;
   uint64_t consumed_ = 0;  // bytes before buffer_[0]
@@ -49,6 +54,7 @@ class CardFileReader {
   int64_t lines_ = 0;
   bool skipLf_ = false;  // the last line ended with CR; an LF right after belongs to it
   bool eof_ = false;
+  bool tooLong_ = false;
 };
 
 }  // namespace tessaly
