@@ -11,8 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/card_file_reader.h"
-#include "engine/modCSV.h"
+#include "engine/convert_command.h"
 #include "platform/reporter.h"
 
 #ifndef TESSALY_VERSION
@@ -21,9 +20,7 @@
 
 namespace {
 
-constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr uint64_t kProgressFrom = uint64_t{4} << 20;
 
 const char kUsage[] =
     "Usage: tessaly-convert EXPORT OUTPUT.mdb\n"
@@ -111,39 +108,15 @@ int main(int argc, char** argv) {
   }
 
   StderrReporter reporter;
-  tessaly::modCSV converter(reporter);
-
-  std::vector<std::u16string> names;
-  if (!converter.OpenCardFile(exportPath, names)) return kExitFailed;
-
-  if (isatty(STDERR_FILENO) != 0 && converter.mCardFile->Size() > kProgressFrom) {
-    converter.mProgress = [&reporter](uint64_t done, uint64_t total) {
-      reporter.Progress(done, total);
-    };
+  tessaly::ConvertCommandIo io{reporter,
+                               [&reporter](const std::string& line) {
+                                 reporter.ClearProgress();
+                                 std::puts(line.c_str());
+                                 std::fflush(stdout);
+                               },
+                               {}};
+  if (isatty(STDERR_FILENO) != 0) {
+    io.progress = [&reporter](uint64_t done, uint64_t total) { reporter.Progress(done, total); };
   }
-  const bool converted = converter.ConvertCardFile();
-  reporter.ClearProgress();
-  const int64_t stoppedAt = converter.mCardFile ? converter.mCardFile->LineNumber() : 0;
-
-  bool saved = false;
-  if (converted) {
-    std::puts("Translation complete.");
-    std::fflush(stdout);
-    saved = converter.SaveCardDatabase(outputPath);
-    if (saved) std::puts("MDB file saved.");
-  } else {
-    std::puts("Translation incomplete.");
-    converter.CloseCardDatabase();
-  }
-  std::printf("Cards written: %lld, cards failed: %lld.",
-              static_cast<long long>(converter.mCardsWritten),
-              static_cast<long long>(converter.mCardsFailed));
-  if (!converted && stoppedAt > 1) {
-    std::printf(" Stopped at line %lld.", static_cast<long long>(stoppedAt));
-  }
-  if (!converted && converter.mCardsWritten > 0) {
-    std::printf(" The cards written are kept in %s.", converter.mTempDbPath.c_str());
-  }
-  std::putchar('\n');
-  return converted && saved ? 0 : kExitFailed;
+  return tessaly::RunConvertCommand(exportPath, outputPath, io);
 }

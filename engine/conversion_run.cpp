@@ -19,7 +19,8 @@ bool modCSV::ConvertCardFile() {
   try {
     const std::string folder = UserTempFolder();
     const std::string lockPath = folder + "~trns.lock";
-    if (!tempLock_ || tempLockPath_ != lockPath) {
+    // A lock file removed since the last run guards nothing: take a new one.
+    if (!tempLock_ || tempLockPath_ != lockPath || !tempLock_->Holds()) {
       tempLock_.reset();
       tempLock_ = std::make_unique<TempFileLock>(lockPath);
       tempLockPath_ = lockPath;
@@ -34,7 +35,10 @@ bool modCSV::ConvertCardFile() {
     std::u16string line;
     while (!file.AtEnd()) {
       file.ReadLine(line);
-      if (!ParseCardLine(line)) throw Failure(kProblemParsingLine, "Problem parsing line!");
+      const bool parsed = ParseCardLine(line);
+      // A lost write ends the run at once; its failure has been reported.
+      if (DatabaseDamaged()) return false;
+      if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
       if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
       if (mProgress && file.BytesRead() >= nextProgress) {
         mProgress(file.BytesRead(), total);
@@ -44,8 +48,10 @@ bool modCSV::ConvertCardFile() {
     if (mCardRec.Pending) {
       WriteCardRecord(mCardRec.Flds);
       mCardRec.Pending = false;
+      if (DatabaseDamaged()) return false;
     }
     if (mProgress) mProgress(file.BytesRead(), total);
+    mDbDamaged = false;
     result = true;
   } catch (...) {
     ReportCaught(reporter_, Icon::Critical);

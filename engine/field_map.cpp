@@ -75,7 +75,8 @@ bool modCSV::WriteCardRecord(const std::vector<std::u16string>& flds) {
     ++mCardsWritten;
     result = true;
   } catch (...) {
-    ++mCardsFailed;
+    // A write the file lost is no refusal of this card; the run ends on it.
+    if (!DatabaseDamaged()) ++mCardsFailed;
     ReportCaught(reporter_, Icon::Critical);
   }
   return result;

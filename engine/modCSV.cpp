@@ -9,6 +9,7 @@
 #include "engine/engine_failure.h"
 #include "engine/file_copy.h"
 #include "platform/file_failure.h"
+#include "platform/file_seam.h"
 #include "platform/temp_folder.h"
 
 namespace tessaly {
@@ -17,22 +18,52 @@ modCSV::modCSV(Reporter& reporter) : reporter_(reporter) {}
 
 modCSV::~modCSV() = default;
 
+void modCSV::CloseDatabase() {
+  if (mDbDamaged) {
+    // Reported when it happened: the file is given up, not closed.
+    try {
+      mDb->Close();
+    } catch (const Failure&) {
+    }
+    return;
+  }
+  try {
+    mDb->Close();
+  } catch (...) {
+    mDbDamaged = true;
+    throw;
+  }
+}
+
+bool modCSV::DatabaseDamaged() {
+  if (mDb && mDb->IsDamaged()) mDbDamaged = true;
+  return mDb && mDb->IsDamaged();
+}
+
 bool modCSV::CreateCardDatabase(const std::string& path) {
   bool result = false;
   try {
     if (mDbOpen) {
-      mDb->Close();
+      CloseDatabase();
       mDbOpen = false;
     }
-    if (FileExists(path) && std::remove(path.c_str()) != 0) throw FileFailure(errno, path);
+    if (FileExists(path)) {
+      const int fault = seam::Fault(seam::FileOp::kTempRemove);
+      if (fault != 0) errno = fault;
+      if (fault != 0 || std::remove(path.c_str()) != 0) throw FileFailure(errno, path);
+    }
     if (!mEngine) mEngine = std::make_shared<dao::DBEngine>();
     mWs = mEngine->CreateWorkspace("", "admin", "", dao::dbUseJet);
     mDb = mWs->CreateDatabase(path, dao::dbLangGeneral);
     mDbOpen = true;
-    if (!CreateCardTable()) return false;
+    if (!CreateCardTable()) {
+      DatabaseDamaged();
+      return false;
+    }
     mRst = mDb->OpenRecordset("tblCardData");
     result = true;
   } catch (...) {
+    DatabaseDamaged();
     ReportCaught(reporter_, Icon::Critical);
   }
   return result;
@@ -48,7 +79,7 @@ bool modCSV::FileExists(const std::string& path) {
 void modCSV::CloseCardDatabase() {
   try {
     if (mDbOpen) {
-      mDb->Close();
+      CloseDatabase();
       mDbOpen = false;
     }
     if (mCardFileOpen) {
@@ -60,13 +91,34 @@ void modCSV::CloseCardDatabase() {
   }
 }
 
+void modCSV::CheckTempDatabaseIsOurs() {
+  if (tempLock_ && !tempLock_->Holds()) {
+    throw Failure(err::kPathFileAccess,
+                  "The lock file " + tempLockPath_ +
+                      " was removed or replaced during the conversion, so another program may "
+                      "have changed the temporary database; nothing was saved. Convert the "
+                      "export again.");
+  }
+}
+
 bool modCSV::SaveCardDatabase(const std::string& path) {
   bool result = false;
   try {
+    const bool damagedBefore = mDbDamaged;
     CloseCardDatabase();
+    if (mDbDamaged) {
+      // A close that failed just now has been reported; earlier damage is told here.
+      if (!damagedBefore) return false;
+      throw Failure(dao::err::kDiskIo,
+                    "The temporary database is incomplete: a write to it failed, so it cannot "
+                    "be saved. Convert the export again.");
+    }
     // A database that failed to close may be incomplete; its failure is reported.
     if (mDbOpen) return false;
-    ReplaceFileWithCopy(mTempDbPath, path);
+    CheckTempDatabaseIsOurs();
+    std::optional<FileIdentity> written;
+    if (mDb) written = mDb->Identity();
+    ReplaceFileWithCopy(mTempDbPath, path, written);
     result = true;
   } catch (...) {
     ReportCaught(reporter_, Icon::Critical);

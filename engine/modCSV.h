@@ -47,6 +47,9 @@ class modCSV {
 
   // Opens the export as "file number 1" and splits its header into `names`.
   bool OpenCardFile(const std::string& path, std::vector<std::u16string>& names);
+  // The same for an export held in memory, shown under `name`.
+  bool OpenCardData(const std::string& name, std::string contents,
+                    std::vector<std::u16string>& names);
   // Closes file number 1 if it is open; mCardFileOpen is left as it is (the Open
   // command closes the previous export this way before opening the next).
   void CloseCardFile();
@@ -74,6 +77,9 @@ class modCSV {
   std::shared_ptr<dao::Database> mDb;
   std::shared_ptr<dao::Recordset> mRst;
   bool mDbOpen = false;
+  // A write, flush or close of the temporary database failed: it is incomplete, and
+  // saving it is refused until a conversion succeeds.
+  bool mDbDamaged = false;
   std::shared_ptr<outlook::Application> mOlApp;
   std::shared_ptr<outlook::NameSpace> mOlNs;
 
@@ -82,6 +88,15 @@ class modCSV {
   int64_t mCardsFailed = 0;
 
  private:
+  bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
+                      std::vector<std::u16string>& names);
+  // Closes mDb; a failure marks it damaged.
+  void CloseDatabase();
+  // True once the database has lost a write; the failure has been reported.
+  bool DatabaseDamaged();
+  // Throws unless the lock and the temporary database are still this process's.
+  void CheckTempDatabaseIsOurs();
+
   Reporter& reporter_;
   // Held from the first conversion on, so no other process shares mTempDbPath.
   std::unique_ptr<TempFileLock> tempLock_;

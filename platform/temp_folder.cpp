@@ -5,6 +5,7 @@
 
 #include "platform/failure.h"
 #include "platform/file_failure.h"
+#include "platform/file_seam.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -33,7 +34,7 @@ std::string UserTempFolder() {
   return folder;
 }
 
-TempFileLock::TempFileLock(const std::string& path) {
+TempFileLock::TempFileLock(const std::string& path) : path_(path) {
   const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
   std::wstring wide(static_cast<size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
@@ -48,6 +49,11 @@ TempFileLock::TempFileLock(const std::string& path) {
 
 TempFileLock::~TempFileLock() {
   CloseHandle(handle_);
+}
+
+// Windows does not let a file opened without sharing be deleted or replaced.
+bool TempFileLock::Holds() const {
+  return true;
 }
 
 #else
@@ -80,9 +86,19 @@ std::string UserTempFolder() {
   return folder + '/';
 }
 
-TempFileLock::TempFileLock(const std::string& path) {
+TempFileLock::TempFileLock(const std::string& path) : path_(path) {
+  if (const int fault = seam::Fault(seam::FileOp::kLockOpen)) {
+    throw FileFailure(fault, path, err::kPathNotFound);
+  }
   fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) throw FileFailure(errno, path, err::kPathNotFound);
+  const std::optional<FileIdentity> identity = IdentityOf(fd_);
+  if (!identity) {
+    const int e = errno;
+    close(fd_);
+    throw FileFailure(e, path, err::kPathNotFound);
+  }
+  identity_ = *identity;
   if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     close(fd_);
     throw Failure(err::kPermissionDenied,
@@ -93,6 +109,11 @@ TempFileLock::TempFileLock(const std::string& path) {
 
 TempFileLock::~TempFileLock() {
   close(fd_);
+}
+
+bool TempFileLock::Holds() const {
+  const std::optional<FileIdentity> now = IdentityAt(path_);
+  return now && *now == identity_;
 }
 
 #endif

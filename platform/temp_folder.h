@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/file_identity.h"
+
 namespace tessaly {
 
 // The folder, ending with a path separator. On Windows the folder the system
@@ -22,11 +24,18 @@ class TempFileLock {
   TempFileLock(const TempFileLock&) = delete;
   TempFileLock& operator=(const TempFileLock&) = delete;
 
+  // The lock file in the folder is still the one held. A lock file removed while
+  // held (by a cleaner of temporary files) guards nothing: another process can make
+  // a new one and take the same database.
+  bool Holds() const;
+
  private:
+  std::string path_;
 #ifdef _WIN32
   void* handle_;
 #else
   int fd_;
+  FileIdentity identity_;
 #endif
 };
 
