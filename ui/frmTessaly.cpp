@@ -87,6 +87,7 @@ frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
   CreateLists();
   CreateStatusBar();
   Form_Load();
+  UpdateActions();
 }
 
 frmTessaly::~frmTessaly() = default;
@@ -149,17 +150,17 @@ void frmTessaly::CreateToolbar() {
       {kSaveKey, "Save MDB file", "document-save", QStyle::SP_DialogSaveButton},
   };
   for (const ButtonDesign& design : buttons) {
-    QAction* button = Toolbar1->addAction(QIcon::fromTheme(QString::fromLatin1(design.themeIcon),
-                                                           style()->standardIcon(design.fallback)),
-                                          design.key);
-    button->setObjectName(design.key);
-    button->setData(design.key);
-    button->setToolTip(QString::fromLatin1(design.toolTip));
-    // Parse and Save are offered together with their menu items.
-    button->setEnabled(design.key == kOpenKey);
+    // One action per command: menu item and button can never disagree.
+    QAction* action = design.key == kOpenKey    ? mnuFileOpen
+                      : design.key == kParseKey ? mnuEditParse
+                                                : mnuFileSaveAs;
+    action->setIcon(QIcon::fromTheme(QString::fromLatin1(design.themeIcon),
+                                     style()->standardIcon(design.fallback)));
+    action->setIconVisibleInMenu(false);
+    action->setData(design.key);
+    action->setToolTip(QString::fromLatin1(design.toolTip));
+    Toolbar1->addAction(action);
   }
-  connect(Toolbar1, &QToolBar::actionTriggered, this,
-          [this](QAction* button) { Toolbar1_ButtonClick(button->data().toString()); });
 }
 
 void frmTessaly::CreateLists() {
@@ -274,6 +275,15 @@ QAction* frmTessaly::Button(const QString& key) const {
   return nullptr;
 }
 
+void frmTessaly::UpdateActions() {
+  // Parse converts each opened export once: a second run would find it at its end
+  // and replace the database with an empty one.
+  mnuEditParse->setEnabled(exportUnconverted_ && csv_.mCardFileOpen && csv_.mCardFile);
+  // Save as copies the temporary database, so only while it holds what is listed
+  // and is complete.
+  mnuFileSaveAs->setEnabled(listShowsDatabase_ && !csv_.mDbDamaged);
+}
+
 void frmTessaly::mnuFileOpen_Click() {
   const std::optional<QString> path =
       dialogs_.ShowOpen({QStringLiteral("Open Orvane Card export file..."),
@@ -281,29 +291,38 @@ void frmTessaly::mnuFileOpen_Click() {
                          0,
                          {}});
   if (!path) return;
+  exportUnconverted_ = false;
   try {
     if (csv_.mCardFileOpen) csv_.CloseCardFile();
     std::vector<std::u16string> mRecFlds;
-    if (!csv_.OpenCardFile(LocalPath(*path), mRecFlds)) return;
-    FillCSVlv(mRecFlds);
-    mnuEditParse->setEnabled(true);
-    Button(kParseKey)->setEnabled(true);
+    if (csv_.OpenCardFile(LocalPath(*path), mRecFlds)) {
+      FillCSVlv(mRecFlds);
+      exportUnconverted_ = true;
+    } else {
+      // The refused file is not kept open for a conversion.
+      csv_.CloseCardFile();
+      csv_.mCardFileOpen = false;
+    }
   } catch (...) {
     ReportCaught(csv_.reporter(), Icon::Critical);
   }
+  UpdateActions();
 }
 
 void frmTessaly::mnuEditParse_Click() {
-  // The conversion closes the database lvMDB lists; a failed one leaves the list.
+  exportUnconverted_ = false;
+  // The conversion closes the database lvMDB lists; a failed one leaves the list,
+  // which then no longer shows what the database holds.
   model_->Detach();
+  listShowsDatabase_ = false;
   if (csv_.ConvertCardFile()) {
     Panel(kProgressKey)->setText(QStringLiteral("Translation complete."));
     FillTableListView();
-    mnuFileSaveAs->setEnabled(true);
-    Button(kSaveKey)->setEnabled(true);
+    listShowsDatabase_ = true;
   } else {
     Panel(kProgressKey)->setText(QStringLiteral("Translation incomplete."));
   }
+  UpdateActions();
 }
 
 void frmTessaly::mnuFileSaveAs_Click() {
@@ -314,15 +333,18 @@ void frmTessaly::mnuFileSaveAs_Click() {
                          0,
                          QStringLiteral("OrvaneCard.mdb")});
   if (!path) return;
-  WaitPointer wait(this);
-  try {
-    model_->Detach();  // saving closes the database lvMDB lists
-    if (csv_.SaveCardDatabase(LocalPath(*path))) {
-      Panel(kProgressKey)->setText(QStringLiteral("MDB file saved."));
+  {
+    WaitPointer wait(this);
+    try {
+      model_->Detach();  // saving closes the database lvMDB lists
+      if (csv_.SaveCardDatabase(LocalPath(*path))) {
+        Panel(kProgressKey)->setText(QStringLiteral("MDB file saved."));
+      }
+    } catch (...) {
+      ReportCaught(csv_.reporter(), Icon::Critical);
     }
-  } catch (...) {
-    ReportCaught(csv_.reporter(), Icon::Critical);
   }
+  UpdateActions();
 }
 
 void frmTessaly::mnuExit_Click() {

@@ -33,9 +33,13 @@ class frmTessaly : public QMainWindow {
   // Appends Outlook's top-level folders to lvCSV; no command calls it.
   bool ListContactFolders();
 
-  // The status bar panel or toolbar button with this key, or nullptr.
+  // The status bar panel or toolbar button with this key, or nullptr. A button is
+  // the very action of its menu item.
   QLabel* Panel(const QString& key) const;
   QAction* Button(const QString& key) const;
+
+  // Enables each command as the state allows; every command ends with it.
+  void UpdateActions();
 
   // Help > About and Edit > Notes to Journal run these; the program sets them.
   std::function<void()> onAbout;
@@ -86,6 +90,11 @@ class frmTessaly : public QMainWindow {
   FileDialogs& dialogs_;
   CardTableModel* model_ = nullptr;
   std::vector<QLabel*> panels_;
+
+  // An opened export waits for its conversion.
+  bool exportUnconverted_ = false;
+  // lvMDB lists what the temporary database holds.
+  bool listShowsDatabase_ = false;
 
   // Sizes at load, in pixels.
   int mCsvHeight = 0;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "engine/modCSV.h"
+#include "platform/file_seam.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
 
@@ -110,7 +112,7 @@ class WindowTest : public testing::Test {
   frmTessaly window{csv, dialogs};
 };
 
-// Failed or cancelled steps change nothing; after Save as only a new Open can convert.
+// Failed or cancelled steps change nothing; each export is converted once.
 TEST_F(WindowTest, OpenParseSaveProgression) {
   EXPECT_EQ(Enabled(), std::pair(false, false));
   Open(dir.filePath("missing.csv"));
@@ -130,7 +132,7 @@ TEST_F(WindowTest, OpenParseSaveProgression) {
 
   window.mnuEditParse->trigger();
   EXPECT_EQ(Progress(), "Translation complete.");
-  EXPECT_EQ(Enabled(), std::pair(true, true));
+  EXPECT_EQ(Enabled(), std::pair(false, true));
   ASSERT_EQ(Rows(), 2);
   window.mnuFileSaveAs->trigger();  // cancelled: nothing saved, nothing closed
   EXPECT_EQ(dialogs.saves, 1);
@@ -142,18 +144,15 @@ TEST_F(WindowTest, OpenParseSaveProgression) {
   EXPECT_EQ(Progress(), "MDB file saved.");
   EXPECT_GT(QFileInfo(dir.filePath("out.mdb")).size(), 0);
   EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-  EXPECT_EQ(Enabled(), std::pair(true, true));
+  EXPECT_EQ(Enabled(), std::pair(false, true));
   EXPECT_EQ(Cell(1, 2), "Alan");  // the listing survives the closed database
   SaveAs(dir.filePath("again.mdb"));
   QFile a(dir.filePath("out.mdb")), b(dir.filePath("again.mdb"));
   ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
   EXPECT_EQ(a.readAll(), b.readAll());
   ASSERT_TRUE(reporter.reports.empty()) << Reports();
-
-  window.mnuEditParse->trigger();  // saving closed the export
-  EXPECT_EQ(Progress(), "Translation incomplete.");
-  EXPECT_FALSE(reporter.reports.empty());
-  EXPECT_EQ(Enabled(), std::pair(true, true));
+  EXPECT_FALSE(csv.mCardFileOpen);  // saving closed the export
+  EXPECT_EQ(Enabled(), std::pair(false, true));
 }
 
 TEST_F(WindowTest, ListingAcrossConversions) {
@@ -181,11 +180,7 @@ TEST_F(WindowTest, ListingAcrossConversions) {
   ASSERT_EQ(Rows(), 1);
   EXPECT_EQ(Cell(0, 4), "Turing");
 
-  // A second Parse without Open, and an export with no cards, list no rows.
-  window.mnuEditParse->trigger();
-  EXPECT_EQ(Progress(), "Translation complete.");
-  EXPECT_EQ(Rows(), 0);
-  EXPECT_EQ(Enabled(), std::pair(true, true));
+  // An export with no cards lists no rows.
   Parse(WriteCards("none.csv", {}));
   EXPECT_EQ(Progress(), "Translation complete.");
   EXPECT_EQ(Rows(), 0);
@@ -228,7 +223,8 @@ TEST_F(WindowTest, ToolbarDispatchesOnExactKeys) {
   EXPECT_EQ(dialogs.saves, 1);
 }
 
-TEST_F(WindowTest, FailedConversionKeepsListAndSave) {
+// A failed conversion keeps the list but has replaced the database behind it.
+TEST_F(WindowTest, FailedConversionKeepsListButNotSave) {
   Parse(WriteCards("good.csv", {kAda, kAlan}));
   ASSERT_EQ(Rows(), 2);
   // Eleven separators make a record line too short to hold a card.
@@ -236,14 +232,72 @@ TEST_F(WindowTest, FailedConversionKeepsListAndSave) {
                    {HeaderLine("Other "), RecordLine(kAlan),
                     R"("a","b","c","d","e","f","g","h","i","j","k","l")", RecordLine(kAda)}));
   EXPECT_EQ(window.lvCSV->topLevelItem(0)->text(0), "Other 1");
+  EXPECT_EQ(Enabled(), std::pair(true, true));
   window.mnuEditParse->trigger();
   EXPECT_EQ(Progress(), "Translation incomplete.");
   ASSERT_FALSE(reporter.reports.empty());
   EXPECT_EQ(reporter.reports.back().text, "Err -2147220502 Problem parsing line!");
   EXPECT_EQ(reporter.reports.back().icon, Icon::Critical);
-  EXPECT_EQ(Enabled(), std::pair(true, true));
   ASSERT_EQ(Rows(), 2);  // still the last good conversion
   EXPECT_EQ(Cell(1, 2), "Alan");
+  EXPECT_EQ(Enabled(), std::pair(false, false));
+  SaveAs(dir.filePath("out.mdb"));
+  EXPECT_EQ(dialogs.saves, 0);
+}
+
+// Menu item and toolbar button are one action; Open decides whether Parse is offered.
+TEST_F(WindowTest, CommandsFollowTheState) {
+  for (const auto& [key, item] : {std::pair{"Open", window.mnuFileOpen},
+                                  {"Parse", window.mnuEditParse},
+                                  {"Save", window.mnuFileSaveAs}}) {
+    EXPECT_EQ(window.Button(key), item) << key;
+  }
+  const QString good = WriteCards("good.csv", {kAda});
+  for (const QString& refused : {dir.filePath("missing.csv"), WriteExport("empty.csv", {})}) {
+    Open(good);
+    EXPECT_EQ(Enabled(), std::pair(true, false));
+    Open(refused);
+    EXPECT_EQ(Enabled(), std::pair(false, false)) << refused.toStdString();
+    EXPECT_FALSE(csv.mCardFileOpen);
+    EXPECT_EQ(Listed(), 47);  // the list of the good export stays
+  }
+  ASSERT_EQ(reporter.reports.size(), 2u) << Reports();
+  Parse(good);
+  EXPECT_EQ(Enabled(), std::pair(false, true));
+  Open(dir.filePath("missing.csv"));  // the database and its list are untouched
+  EXPECT_EQ(Enabled(), std::pair(false, true));
+  SaveAs(dir.filePath("out.mdb"));
+  EXPECT_EQ(Progress(), "MDB file saved.");
+}
+
+// A save whose close failed never copies the incomplete database, however often retried.
+TEST_F(WindowTest, FailedCloseRefusesEverySave) {
+  Parse(WriteCards("cards.csv", {kAda, kAlan}));
+  QFile old(dir.filePath("out.mdb"));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("keep me") == 7);
+  old.close();
+  {
+    seam::ScopedFault fault(seam::FileOp::kDatabaseClose, EIO);
+    SaveAs(old.fileName());
+  }
+  ASSERT_EQ(reporter.reports.size(), 1u) << Reports();
+  EXPECT_NE(reporter.reports[0].text.find("Closing database"), std::string::npos) << Reports();
+  EXPECT_EQ(Progress(), "");
+  EXPECT_EQ(Enabled(), std::pair(false, false));
+  // Even run directly, a retry is refused with a clear message.
+  dialogs.save = old.fileName();
+  window.mnuFileSaveAs_Click();
+  ASSERT_EQ(reporter.reports.size(), 2u);
+  EXPECT_NE(reporter.reports[1].text.find("cannot be saved"), std::string::npos) << Reports();
+  EXPECT_EQ(Progress(), "");
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "keep me");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size(), 2);  // no copy left
+
+  Parse(WriteCards("again.csv", {kAlan}));  // a new conversion can be saved again
+  EXPECT_EQ(Enabled(), std::pair(false, true));
+  SaveAs(old.fileName());
+  EXPECT_EQ(Progress(), "MDB file saved.");
 }
 
 TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
@@ -282,7 +336,7 @@ TEST_F(WindowTest, ExitAndCloseCloseTheCardDatabase) {
   ASSERT_TRUE(csv.mDbOpen && csv.mCardFileOpen);
   window.mnuExit->trigger();
   EXPECT_FALSE(csv.mDbOpen || csv.mCardFileOpen);
-  window.mnuEditParse->trigger();  // reopens the database
+  window.mnuEditParse_Click();  // not offered, but the handler reopens the database
   ASSERT_TRUE(csv.mDbOpen);
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(csv.mDbOpen);
