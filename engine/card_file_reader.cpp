@@ -99,6 +99,9 @@ void CardFileReader::ReadLine(std::u16string& line) {
     if (AtEnd()) throw Failure(err::kInputPastEnd, "Input past end of file: " + path_);
     ++lines_;
     size_t length = 0;
+    // A line that runs past the block is gathered as bytes and decoded once whole,
+    // so a refused one is never decoded at all.
+    std::string pieces;
     for (;;) {
       if (pos_ == end_ && !Fill()) break;
       const char* start = view_ + pos_;
@@ -112,7 +115,11 @@ void CardFileReader::ReadLine(std::u16string& line) {
         break;
       }
       length += n;
-      AppendCp1252(line, start, n);
+      if (cr != nullptr && pieces.empty() && length == n) {
+        AppendCp1252(line, start, n);
+      } else {
+        pieces.append(start, n);
+      }
       pos_ += n;
       if (cr != nullptr) {
         ++pos_;
@@ -120,6 +127,7 @@ void CardFileReader::ReadLine(std::u16string& line) {
         break;
       }
     }
+    if (!tooLong_) AppendCp1252(line, pieces.data(), pieces.size());
   }
   if (tooLong_) {
     std::u16string().swap(line);

@@ -42,11 +42,14 @@ bool modCSV::DatabaseDamaged() {
 
 bool modCSV::CreateCardDatabase(const std::string& path) {
   bool result = false;
+  bool replaced = false;
   try {
     if (mDbOpen) {
       CloseDatabase();
       mDbOpen = false;
     }
+    // From here the temporary database no longer holds the last conversion.
+    replaced = true;
     if (FileExists(path)) {
       const int fault = seam::Fault(seam::FileOp::kTempRemove);
       if (fault != 0) errno = fault;
@@ -57,13 +60,13 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     mDb = mWs->CreateDatabase(path, dao::dbLangGeneral);
     mDbOpen = true;
     if (!CreateCardTable()) {
-      DatabaseDamaged();
+      mDbDamaged = true;
       return false;
     }
     mRst = mDb->OpenRecordset("tblCardData");
     result = true;
   } catch (...) {
-    DatabaseDamaged();
+    if (replaced) mDbDamaged = true;
     ReportCaught(reporter_, Icon::Critical);
   }
   return result;
@@ -110,8 +113,8 @@ bool modCSV::SaveCardDatabase(const std::string& path) {
       // A close that failed just now has been reported; earlier damage is told here.
       if (!damagedBefore) return false;
       throw Failure(dao::err::kDiskIo,
-                    "The temporary database is incomplete: a write to it failed, so it cannot "
-                    "be saved. Convert the export again.");
+                    "The temporary database is incomplete (creating, writing or closing it "
+                    "failed), so it cannot be saved. Convert the export again.");
     }
     // A database that failed to close may be incomplete; its failure is reported.
     if (mDbOpen) return false;

@@ -2,9 +2,15 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 
 #include "engine/card_table.h"
@@ -150,6 +156,61 @@ TEST_F(ConvertCliTest, UnusableOutputPaths) {
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, StartsWith("Err 70 Permission denied")) << r.out;
   EXPECT_EQ(ReadFile(Path("locked/out.mdb")), "keep me");
+}
+
+// Only a regular file is replaced: renaming over a device node or a FIFO would
+// delete it. A link to a regular file is followed.
+TEST_F(ConvertCliTest, OnlyRegularFilesAreReplaced) {
+  const std::string in = In(Crlf({HeaderLine(), RecordLine({{3, "one"}})}));
+  std::filesystem::create_directory(Path("folder.mdb"));
+  ASSERT_EQ(::mkfifo(Path("fifo.mdb").c_str(), 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = Path("socket.mdb");
+  ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  std::vector<std::string> refused = {Path("folder.mdb"), Path("fifo.mdb"), Path("socket.mdb")};
+  // The null device's numbers, in a folder of the test's own; making one needs root.
+  if (::mknod(Path("null.mdb").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    refused.push_back(Path("null.mdb"));
+    std::filesystem::create_symlink(Path("null.mdb"), Path("to-null.mdb"));
+    refused.push_back(Path("to-null.mdb"));
+  }
+  for (const std::string& out : refused) {
+    const auto before = std::filesystem::symlink_status(out).type();
+    const Result r = Run({in, out});
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_THAT(r.err, StartsWith("Err 75 Path/File access error (")) << out;
+    EXPECT_EQ(std::filesystem::symlink_status(out).type(), before) << out;
+  }
+  ::close(sock);
+  EXPECT_GE(refused.size(), 3u);
+
+  WriteFile(Path("real.mdb"), "old");
+  std::filesystem::create_symlink(Path("real.mdb"), Path("link.mdb"));
+  ASSERT_EQ(Run({in, Path("link.mdb")}).status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("link.mdb")));
+  EXPECT_EQ(MdbToolsRead(Path("real.mdb"), "tblCardData").rows.size(), 1u);
+}
+
+// Endless or huge input without line ends fails at the line limit, not at its end.
+TEST_F(ConvertCliTest, EndlessInputFailsInBoundedTime) {
+  {
+    std::ofstream sparse(Path("sparse.csv"), std::ios::binary);
+    sparse.seekp((std::streamoff{1} << 30) - 1);
+    sparse.put('\0');
+  }
+  for (const std::string& in : {std::string("/dev/zero"), Path("sparse.csv")}) {
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Run({in, Path("out.mdb")});
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.status, 1) << in;
+    EXPECT_THAT(r.err, StartsWith("Err 63 Line too long: line 1 ")) << in;
+    EXPECT_LT(elapsed, std::chrono::seconds(2)) << in;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.mdb")));
+  }
 }
 
 TEST_F(ConvertCliTest, CommandLine) {

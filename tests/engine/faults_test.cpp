@@ -1,0 +1,213 @@
+// File operations that fail, once or for good, at every place the converter touches
+// a file; a lock or a database replaced behind the converter's back; a save killed
+// half-way. Nothing may be lost or wrongly reported.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+
+#include "engine/convert_command.h"
+#include "engine/modCSV.h"
+#include "engine_test_support.h"
+#include "platform/file_seam.h"
+#include "tests/support/mdb_readers.h"
+
+namespace tessaly::test {
+namespace {
+
+using namespace ::testing;
+using seam::FileOp;
+
+constexpr int kCards = 1500;
+
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+class FaultTest : public ScratchFolderTest {
+ protected:
+  struct Outcome {
+    int status = -1;
+    std::vector<std::string> said;
+    std::vector<std::string> reports;
+  };
+
+  void SetUp() override {
+    ScratchFolderTest::SetUp();
+    std::vector<std::string> lines{HeaderLine()};
+    for (int i = 0; i < kCards; ++i) {
+      lines.push_back(RecordLine({{2, "Card " + std::to_string(i)},
+                                  {18, "Company " + std::string(40, 'c')},
+                                  {47, std::string(static_cast<size_t>(i % 400), 'n')}}));
+    }
+    WriteFile(Path("in.csv"), Crlf(lines));
+    std::filesystem::create_directory(Path("dest"));
+  }
+
+  Outcome Convert(const std::string& out) {
+    RecordingReporter reporter;
+    Outcome outcome;
+    outcome.status = RunConvertCommand(
+        Path("in.csv"), out,
+        {reporter, [&](const std::string& line) { outcome.said.push_back(line); }, {}});
+    outcome.reports = reporter.Texts();
+    return outcome;
+  }
+};
+
+// A single failure and a lasting one at every call of every file operation: the
+// run either fails, saying so once, with the destination untouched and no copy
+// left beside it, or succeeds with a file the independent readers accept holding
+// every card it reports written.
+TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
+  const std::string out = Path("dest/out.mdb");
+  ASSERT_EQ(Convert(out).status, kExitConverted);  // leaves a temporary database to replace
+  seam::ResetCalls();
+  const Outcome clean = Convert(out);
+  ASSERT_EQ(clean.status, kExitConverted) << PrintToString(clean.reports);
+  std::vector<std::pair<FileOp, int>> calls;
+  for (int op = 0; op < static_cast<int>(FileOp::kCount); ++op) {
+    calls.emplace_back(static_cast<FileOp>(op), seam::Calls(static_cast<FileOp>(op)));
+  }
+  EXPECT_GT(seam::Calls(FileOp::kPageWrite), 4);
+  EXPECT_EQ(seam::Calls(FileOp::kCopyLink), 1);  // the copy had no name until complete
+
+  int failedRuns = 0;
+  for (const auto& [op, count] : calls) {
+    for (int call = 0; call < count; ++call) {
+      for (const bool persistent : {false, true}) {
+        SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + ", call " +
+                     std::to_string(call) + (persistent ? ", for good" : ", once"));
+        WriteFile(out, "old contents");
+        Outcome outcome;
+        {
+          seam::ScopedFault fault(op, persistent ? ENOSPC : EIO, call, persistent);
+          outcome = Convert(out);
+        }
+        ASSERT_FALSE(outcome.said.empty() && outcome.status == kExitConverted);
+        if (outcome.status != kExitConverted) {
+          ++failedRuns;
+          EXPECT_EQ(outcome.status, kExitFailed);
+          EXPECT_EQ(outcome.reports.size(), 1u) << PrintToString(outcome.reports);
+          EXPECT_EQ(ReadFile(out), "old contents");
+          EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
+          EXPECT_THAT(outcome.said, Not(Contains("MDB file saved.")));
+          if (op == FileOp::kPageWrite) {
+            EXPECT_THAT(outcome.said, Each(Not(HasSubstr("kept"))));
+          }
+          continue;
+        }
+        EXPECT_THAT(outcome.said, Contains("MDB file saved."));
+        const std::string summary = outcome.said.back();
+        const ReaderTable table = MdbReaderRead(out, "tblCardData");
+        EXPECT_EQ(summary,
+                  "Cards written: " + std::to_string(table.rows.size()) + ", cards failed: 0.");
+        EXPECT_EQ(MdbToolsRead(out, "tblCardData").rows.size(), table.rows.size());
+      }
+    }
+  }
+  EXPECT_GT(failedRuns, 20);
+}
+
+// Lost writes end the run at once; they are not refused cards.
+TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
+  RecordingReporter reporter;
+  modCSV probe(reporter);
+  seam::ResetCalls();
+  ASSERT_TRUE(probe.CreateCardDatabase(Path("probe.mdb")));
+  const int creationWrites = seam::Calls(FileOp::kPageWrite);
+  modCSV m(reporter);
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(m.OpenCardFile(Path("in.csv"), names));
+  {
+    seam::ScopedFault fault(FileOp::kPageWrite, EIO, creationWrites);  // amid the cards
+    EXPECT_FALSE(m.ConvertCardFile());
+  }
+  EXPECT_THAT(reporter.Texts(), ElementsAre(StartsWith("Err 3043 Writing database")));
+  EXPECT_EQ(m.mCardsFailed, 0);
+  EXPECT_GT(m.mCardsWritten, 0);
+  EXPECT_LT(m.mCardsWritten, kCards);
+  EXPECT_TRUE(m.mDbDamaged);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_FALSE(m.SaveCardDatabase(Path("dest/out.mdb")));
+    EXPECT_THAT(reporter.Texts().back(), HasSubstr("incomplete"));
+  }
+  EXPECT_EQ(reporter.reports.size(), 3u);
+  EXPECT_THAT(FolderEntries(Path("dest")), IsEmpty());
+
+  // A new conversion, not a mere new database, lifts the ban.
+  ASSERT_TRUE(m.OpenCardFile(Path("in.csv"), names));
+  ASSERT_TRUE(m.ConvertCardFile());
+  EXPECT_FALSE(m.mDbDamaged);
+  EXPECT_TRUE(m.SaveCardDatabase(Path("dest/out.mdb")));
+  EXPECT_EQ(MdbToolsRead(Path("dest/out.mdb"), "tblCardData").rows.size(), size_t{kCards});
+}
+
+// The lock guards the database, not a name: a second process that could take the
+// database because a cleaner removed the lock file must not have its cards saved
+// under the first one's name.
+TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
+  WriteFile(Path("other.csv"), Crlf({HeaderLine(), RecordLine({{3, "other"}})}));
+  std::vector<std::u16string> names;
+  for (const bool removeLock : {true, false}) {
+    SCOPED_TRACE(removeLock ? "lock removed" : "database replaced");
+    RecordingReporter reporter, otherReporter;
+    modCSV first(reporter), second(otherReporter);
+    ASSERT_TRUE(first.OpenCardFile(Path("in.csv"), names));
+    ASSERT_TRUE(first.ConvertCardFile());
+    if (removeLock) {
+      std::filesystem::remove(TempFolder() + "/~trns.lock");
+      ASSERT_TRUE(second.OpenCardFile(Path("other.csv"), names));
+      ASSERT_TRUE(second.ConvertCardFile()) << PrintToString(otherReporter.Texts());
+    } else {
+      std::filesystem::remove(first.mTempDbPath);
+      WriteFile(first.mTempDbPath, "another database");
+    }
+    WriteFile(Path("dest/out.mdb"), "old contents");
+    EXPECT_FALSE(first.SaveCardDatabase(Path("dest/out.mdb")));
+    EXPECT_THAT(reporter.Texts(), ElementsAre(HasSubstr("nothing was saved")));
+    EXPECT_EQ(ReadFile(Path("dest/out.mdb")), "old contents");
+    EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
+  }
+}
+
+// Killed while saving, a process leaves nothing beside the destination; a copy left
+// with a name (killed after naming it) goes with the next save.
+TEST_F(FaultTest, KilledSaveLeavesNoCopy) {
+  const std::string out = Path("dest/out.mdb");
+  for (const FileOp killAt : {FileOp::kCopyData, FileOp::kCopyFlush, FileOp::kCopyClose}) {
+    WriteFile(out, "old contents");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      seam::ScopedFault kill(killAt, [] { ::raise(SIGKILL); });
+      Convert(out);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(ReadFile(out), "old contents");
+    const std::vector<std::string> left = FolderEntries(Path("dest"));
+    if (killAt != FileOp::kCopyClose) {
+      EXPECT_THAT(left, ElementsAre("out.mdb"));
+    }
+  }
+  // Killed after naming its copy; a copy of a running process stays.
+  const std::string running =
+      Path("dest/.out.mdb.tessaly-" + std::to_string(::getpid()) + "-999.part");
+  WriteFile(running, "in progress");
+  EXPECT_EQ(FolderEntries(Path("dest")).size(), 3u);
+  ASSERT_EQ(Convert(out).status, kExitConverted);
+  EXPECT_THAT(FolderEntries(Path("dest")),
+              UnorderedElementsAre("out.mdb", std::filesystem::path(running).filename()));
+}
+
+}  // namespace
+}  // namespace tessaly::test
