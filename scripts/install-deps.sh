@@ -6,7 +6,7 @@ set -euo pipefail
 purpose=${1:-test}
 packages=(build-essential cmake pkg-config qt6-base-dev fonts-dejavu-core)
 if [ "$purpose" = test ]; then
-  packages+=(libgtest-dev nlohmann-json3-dev mdbtools xvfb xauth)
+  packages+=(libgtest-dev nlohmann-json3-dev mdbtools xvfb xauth clang libfuzzer-14-dev)
 fi
 
 missing=()

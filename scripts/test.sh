@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once under AddressSanitizer
-# and UndefinedBehaviorSanitizer. Installs what the tests need first.
+# and UndefinedBehaviorSanitizer, then each fuzz target for a short while.
+# Installs what the tests need first. Each stage reports how long it took.
+# TESSALY_FUZZ_SECONDS sets the time per fuzz target (default 15).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh test
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export TZ=UTC
+
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  echo "== $name: done in $((SECONDS - start)) s"
+}
 
 run_suite() {
   local dir=$1; shift
@@ -17,9 +26,13 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j"$jobs"
 }
 
-run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+total=$SECONDS
+stage "installing what the tests need" scripts/install-deps.sh test
+stage "tests" run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+  stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
   run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
-echo "All tests passed."
+stage "fuzzing" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-15}"
+echo "All tests passed in $((SECONDS - total)) s."
