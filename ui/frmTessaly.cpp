@@ -422,6 +422,7 @@ bool frmTessaly::ListContactFolders() {
 
 void frmTessaly::ReportListFailure(int number, const QString& description) {
   ReportFailure(csv_.reporter(), Failure(number, description.toStdString()), Icon::Exclamation);
+  UpdateActions();  // reading may have found the database damaged
 }
 
 QString ReadmePath() {
