@@ -12,6 +12,7 @@ enum class FileOp {
   kPageWrite,       // handing database pages to the system
   kPageRead,
   kDatabaseClose,
+  kTempFolder,  // making or checking the private temporary folder
   kTempRemove,  // deleting the previous temporary database
   kLockOpen,
   kExportOpen,

@@ -64,6 +64,9 @@ std::string UserTempFolder() {
   if (base.back() != '/') base += '/';
   const std::string folder = base + "tessaly-" + std::to_string(geteuid());
 
+  if (const int fault = seam::Fault(seam::FileOp::kTempFolder)) {
+    throw FileFailure(fault, folder, err::kPathNotFound);
+  }
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     throw FileFailure(errno, folder, err::kPathNotFound);
   }
