@@ -150,10 +150,7 @@ void RemoveLeftovers(const std::string& folder, const std::string& base) {
 bool LinkUnnamed(int fd, const std::string& path) {
   if (Faulted(FileOp::kCopyLink)) return false;
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-    return true;
-  }
-  return errno == ENOENT && ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 }  // namespace
@@ -208,10 +205,12 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   };
 
   PartFile part;
-  // Unnamed until complete, so a kill leaves nothing behind.
-  int fd = Faulted(FileOp::kCopyOpen) ? -1
-                                      : ::open(folder.empty() ? "." : folder.c_str(),
-                                               O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  // Unnamed until complete, so a kill leaves nothing behind. Naming it later goes
+  // through /proc; without it the copy is named from the start.
+  const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+  int fd = Faulted(FileOp::kCopyOpen) || !canName ? -1
+                                                  : ::open(folder.empty() ? "." : folder.c_str(),
+                                                           O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   const bool unnamed = fd >= 0;
   for (int attempt = 0; fd < 0; ++attempt) {
     part.Set(partName());
