@@ -88,6 +88,12 @@ void JetRecordset::SetValue(int16_t position, std::u16string_view text) {
       }
       break;
   }
+  if (StoredTextIsAmbiguous(text)) {
+    throw Failure(dao::err::kInvalidArgument,
+                  "The text for field '" + field.Name() +
+                      "' starts with U+FEFF and holds characters that rule out the one form "
+                      "that reads back as written.");
+  }
   const bool compress = field.Type() == dao::dbText || text.size() <= kMaxCompressedMemoChars;
   const size_t room = MaxStoredTextSize(text.size());
   if (arena_.size() < arenaUsed_ + room)
@@ -95,6 +101,13 @@ void JetRecordset::SetValue(int16_t position, std::u16string_view text) {
   value.kind = Cell::Kind::kBytes;
   value.offset = static_cast<uint32_t>(arenaUsed_);
   value.size = static_cast<uint32_t>(EncodeStoredText(text, compress, arena_.data() + arenaUsed_));
+  if (value.size > kMaxLongValueBytes) {
+    value.kind = Cell::Kind::kNull;
+    throw Failure(dao::err::kFieldTooSmall, "The text for memo field '" + field.Name() +
+                                                "' takes " + std::to_string(value.size) +
+                                                " bytes stored; a memo holds at most " +
+                                                std::to_string(kMaxLongValueBytes) + ".");
+  }
   arenaUsed_ += value.size;
 }
 

@@ -25,11 +25,24 @@ void AppendPlain(std::u16string_view text, uint8_t* out) {
   }
 }
 
+// The compressed form starts with FF FE, which is U+FEFF written plain.
+constexpr char16_t kCompressedMark = 0xfeff;
+
+bool StartsLikeCompressed(std::u16string_view text) {
+  return !text.empty() && text.front() == kCompressedMark;
+}
+
 }  // namespace
+
+bool StoredTextIsAmbiguous(std::u16string_view text) {
+  return StartsLikeCompressed(text) && !CanCompress(text);
+}
 
 size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
   const size_t plainSize = text.size() * 2;
-  if (compress && text.size() > 1) {
+  // Plain, such a text would start with the compressed form's mark.
+  const bool mustCompress = StartsLikeCompressed(text) && CanCompress(text);
+  if ((compress && text.size() > 1) || mustCompress) {
     uint8_t* p = out;
     *p++ = 0xff;
     *p++ = 0xfe;
@@ -38,7 +51,7 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
     while (i < text.size() && static_cast<unsigned>(text[i]) - 1u < 0xffu) {
       *p++ = static_cast<uint8_t>(text[i++]);
     }
-    if (i == text.size() && text.size() > 2) return text.size() + 2;
+    if (i == text.size() && (text.size() > 2 || mustCompress)) return text.size() + 2;
     if (!CanCompress(text.substr(i))) {
       AppendPlain(text, out);
       return plainSize;
@@ -55,7 +68,7 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
       if (!narrow) *p++ = static_cast<uint8_t>(c >> 8);
     }
     const auto size = static_cast<size_t>(p - out);
-    if (size < plainSize) return size;
+    if (size < plainSize || mustCompress) return size;
   }
   AppendPlain(text, out);
   return plainSize;

@@ -19,8 +19,14 @@ inline size_t MaxStoredTextSize(size_t length) {
 
 // Writes the stored form of text to out: compressed when that is shorter and
 // every character can be written in it, else plain UCS-2. Returns the byte count.
+// A text starting with U+FEFF is compressed whenever it can be: plain, it would
+// start with the compressed form's mark.
 size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out);
 size_t AppendStoredText(std::u16string_view text, bool compress, std::vector<uint8_t>& out);
+
+// A text that starts with U+FEFF and cannot be compressed: no stored form of it
+// reads back as it is.
+bool StoredTextIsAmbiguous(std::u16string_view text);
 
 // Reads either stored form back.
 std::u16string DecodeStoredText(const uint8_t* data, size_t size);

