@@ -102,40 +102,6 @@ TEST_F(JetFile, HundredThousandRowsUseAReferenceMapAndMoveTheGlobalMapWindow) {
   EXPECT_GE(cards.longValuePages.size(), 100u);  // 100 notes of 3,000 characters
 }
 
-// The global map's window moves from page 0 to page 512 when the file reaches 512
-// pages: the first such file has every bit of its window set.
-TEST_F(JetFile, GlobalMapWindowAtTheFileSizeWhereItMoves) {
-  std::map<size_t, std::pair<std::string, uint32_t>> written;  // rows -> file, pages
-  auto write = [&](size_t rows) {
-    if (!written.count(rows)) {
-      Create("rows" + std::to_string(rows) + ".mdb");
-      CardRow row = EmptyRow();
-      for (size_t n = 0; n < rows; ++n) {
-        row[1] = U16("Row " + std::to_string(n));  // at most one new page a row
-        Add(row);
-      }
-      db_->Close();
-      written[rows] = {path_, static_cast<uint32_t>(std::filesystem::file_size(path_) / 4096)};
-    }
-    return written[rows];
-  };
-  size_t low = 1, high = 40'000;
-  while (low < high) {
-    const size_t middle = (low + high) / 2;
-    if (write(middle).second < kInlineMapPages) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  ASSERT_EQ(write(low).second, kInlineMapPages);
-  ASSERT_EQ(write(low - 1).second, kInlineMapPages - 1);
-  for (size_t rows : {low - 1, low}) {
-    const JetFileFacts facts = CheckJetFile(write(rows).first);
-    EXPECT_TRUE(facts.problems.empty()) << rows << " rows:" << Listed(facts.problems);
-  }
-}
-
 TEST_F(JetFile, MillionCharacterNoteIsChainedOverPagesOfItsColumnMap) {
   Create();
   CardRow row = EmptyRow();
@@ -295,44 +261,6 @@ TEST_F(JetFile, MixedScriptTextsReadBackExactlyEverywhere) {
     EXPECT_EQ(cards.Column(kCardFieldNames[field]), want) << kCardFieldNames[field];
   }
   ExpectReadersShow(path_, shown);
-}
-
-TEST(JetFileCheck, KeysAndStrictTextDecodingMatchJetsOwnBytes) {
-  using B = std::vector<uint8_t>;
-  EXPECT_EQ(JetLongKey(2), (B{0x7F, 0x80, 0, 0, 2}));
-  EXPECT_EQ(JetLongKey(-1), (B{0x7F, 0x7F, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(JetLongKey(static_cast<int32_t>(0x80000000u)), (B{0x7F, 0, 0, 0, 0}));
-  // Entries of an index leaf in a database Access created.
-  const std::pair<std::u16string, B> texts[] = {
-      {u"DataAccessPages",
-       {0x7F, 0x4F, 0x4A, 0x6D, 0x4A, 0x4A, 0x4D, 0x4D, 0x51, 0x6B, 0x6B, 0x66, 0x4A, 0x55, 0x51,
-        0x6B, 0x01, 0x00}},
-      {u"Relationships",
-       {0x7F, 0x69, 0x51, 0x5E, 0x4A, 0x6D, 0x59, 0x64, 0x62, 0x6B, 0x57, 0x59, 0x66, 0x6B, 0x01,
-        0x00}},
-      {u"Forms", {0x7F, 0x53, 0x64, 0x69, 0x60, 0x6B, 0x01, 0x00}},
-      {u"a Z 09", {0x7F, 0x4A, 0x07, 0x78, 0x07, 0x36, 0x48, 0x01, 0x00}},
-  };
-  for (const auto& [text, key] : texts) EXPECT_EQ(JetGeneralTextKey(text), key) << U8(text);
-  EXPECT_EQ(JetGeneralTextKey(u"Café"), std::nullopt);
-  EXPECT_EQ(JetGeneralTextKey(u"a-b"), std::nullopt);
-  B parentIdName = JetLongKey(0x0F000001);
-  const B name = *JetGeneralTextKey(u"MSysObjects");
-  parentIdName.insert(parentIdName.end(), name.begin(), name.end());
-  EXPECT_EQ(parentIdName, (B{0x7F, 0x8F, 0, 0, 1, 0x7F, 0x60, 0x6B, 0x76, 0x6B, 0x64, 0x4C, 0x5B,
-                             0x51, 0x4D, 0x6D, 0x6B, 0x01, 0x00}));
-
-  const std::pair<B, std::optional<std::u16string>> stored[] = {
-      {{0xFF, 0xFE, 'a', 0, 0x14, 0x20, 0, 'b'}, u"a\u2014b"},
-      {{'a', 0, 0x00, 0x01}, u"a\u0100"},
-      // A narrow character left inside a two-byte run: strict readers split there.
-      {{0xFF, 0xFE, 'a', 0, 0x14, 0x20, 'b', 0}, std::nullopt},
-      {{0xFF, 0xFE, 0, 0x01, 0x00}, std::nullopt},
-      {{'a', 0, 'b'}, std::nullopt},
-  };
-  for (const auto& [bytes, text] : stored) {
-    EXPECT_EQ(DecodeJetText(bytes.data(), bytes.size()), text) << bytes.size();
-  }
 }
 
 // The checker fails on faults planted in a copy of a written file.

@@ -1,4 +1,5 @@
 #include "storage/text_compression.h"
+#include "tests/support/jet_file_check.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 namespace tessaly::jet {
 namespace {
 
+using test::DecodeJetText;
+
 std::vector<uint8_t> Stored(std::u16string_view text, bool compress = true) {
   std::vector<uint8_t> out;
   AppendStoredText(text, compress, out);
@@ -17,32 +20,6 @@ std::vector<uint8_t> Stored(std::u16string_view text, bool compress = true) {
 
 bool IsCompressed(const std::vector<uint8_t>& bytes) {
   return bytes.size() >= 2 && bytes[0] == 0xff && bytes[1] == 0xfe;
-}
-
-// The strict rule: every zero byte switches, wherever it falls.
-std::u16string DecodeSwitchingAtAnyZero(const std::vector<uint8_t>& bytes) {
-  std::u16string text;
-  bool oneByte = true;
-  std::vector<uint8_t> run;
-  auto flush = [&] {
-    if (oneByte) {
-      for (uint8_t b : run) text.push_back(b);
-    } else {
-      for (size_t k = 0; k + 1 < run.size(); k += 2)
-        text.push_back(static_cast<char16_t>(run[k] | run[k + 1] << 8));
-    }
-    run.clear();
-  };
-  for (size_t i = 2; i < bytes.size(); ++i) {
-    if (bytes[i] == 0) {
-      flush();
-      oneByte = !oneByte;
-    } else {
-      run.push_back(bytes[i]);
-    }
-  }
-  flush();
-  return text;
 }
 
 // The lenient rule: a zero byte switches only where a character would start.
@@ -144,7 +121,7 @@ TEST(TextCompression, EveryReaderDecodesRandomTextsAlike) {
     ASSERT_LE(bytes.size(), MaxStoredTextSize(text.size()));
     if (IsCompressed(bytes)) {
       ++compressedCount;
-      ASSERT_TRUE(DecodeSwitchingAtAnyZero(bytes) == text) << n;
+      ASSERT_TRUE(DecodeJetText(bytes.data(), bytes.size()) == text) << n;  // the strict rule
       ASSERT_TRUE(DecodeSwitchingAtBoundaries(bytes) == text) << n;
     } else {
       ASSERT_EQ(bytes.size(), text.size() * 2);
@@ -160,8 +137,7 @@ TEST(TextCompression, EveryReaderDecodesRandomTextsAlike) {
 TEST(TextCompression, OwnDecoderSwitchesAtEveryZeroByte) {
   const std::vector<uint8_t> ambiguous = {0xff, 0xfe, 'a', 'b', 0, 0xac, 0x20, 'c', 0};
   EXPECT_TRUE(DecodeSwitchingAtBoundaries(ambiguous) == u"ab\u20acc");
-  EXPECT_TRUE(DecodeStoredText(ambiguous.data(), ambiguous.size()) ==
-              DecodeSwitchingAtAnyZero(ambiguous));
+  EXPECT_TRUE(DecodeStoredText(ambiguous.data(), ambiguous.size()) == u"ab\u20ac");
 }
 
 }  // namespace

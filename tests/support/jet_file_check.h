@@ -25,13 +25,11 @@ struct JetIndexFacts {
   std::string name;  // the logical index names using it, joined by '+'
   uint32_t rootPage = 0;
   std::vector<uint16_t> columns;  // column numbers
-  uint8_t flags = 0;
   size_t entries = 0;
-  uint32_t uniqueKeys = 0;  // as the table definition stores it
 };
 
-// A column value as text: texts and memos as UTF-8, numbers in decimal, dates as
-// the stored double, Booleans as "true"/"false", binary data as lowercase hex.
+// A column value as text: texts and memos as UTF-8, whole numbers in decimal,
+// Booleans as "true"/"false", anything else as lowercase hex.
 using JetValue = std::optional<std::string>;
 
 struct JetTableFacts {
