@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <tuple>
 
 namespace tessaly::jet {
 
@@ -62,14 +63,11 @@ void AppendTextKey(std::u16string_view text, std::vector<uint8_t>& key) {
 }
 
 void SortIndexEntries(std::vector<IndexEntry>& entries) {
-  std::vector<uint8_t> a;
-  std::vector<uint8_t> b;
-  std::sort(entries.begin(), entries.end(), [&](const IndexEntry& x, const IndexEntry& y) {
-    a.resize(EntrySize(x));
-    b.resize(EntrySize(y));
-    AppendEntry(x, a.data());
-    AppendEntry(y, b.data());
-    return a < b;
+  // The same order as the entries' bytes: no key is a prefix of another (text
+  // keys end below every character code, Longs have one length), and the
+  // big-endian row pointer sorts as the number.
+  std::sort(entries.begin(), entries.end(), [](const IndexEntry& x, const IndexEntry& y) {
+    return std::tie(x.key, x.pageRow) < std::tie(y.key, y.pageRow);
   });
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 namespace tessaly::jet {
 
@@ -259,6 +261,21 @@ inline double GetDouble(const uint8_t* p) {
   double v;
   std::memcpy(&v, &bits, sizeof v);
   return v;
+}
+
+// Appending little-endian values, for structures built as they are written.
+inline void Append16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void Append32(std::vector<uint8_t>& out, uint32_t v) {
+  Append16(out, static_cast<uint16_t>(v));
+  Append16(out, static_cast<uint16_t>(v >> 16));
+}
+// A name as definitions and properties keep it: byte length, then UTF-16.
+inline void AppendName(std::vector<uint8_t>& out, std::u16string_view name) {
+  Append16(out, static_cast<uint16_t>(name.size() * 2));
+  for (char16_t c : name) Append16(out, static_cast<uint16_t>(c));
 }
 
 // A row pointer: page number in the upper three bytes, row number in the lowest.

@@ -17,21 +17,6 @@ constexpr uint8_t kTextType = 0x0a;
 constexpr std::u16string_view kAccessVersion = u"08.50";
 constexpr uint32_t kAccessBuild = 6620;
 
-void Append16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Append32(std::vector<uint8_t>& out, uint32_t v) {
-  Append16(out, static_cast<uint16_t>(v));
-  Append16(out, static_cast<uint16_t>(v >> 16));
-}
-
-void AppendName(std::vector<uint8_t>& out, std::u16string_view name) {
-  Append16(out, static_cast<uint16_t>(name.size() * 2));
-  for (char16_t c : name) Append16(out, c);
-}
-
 // A chunk: its length (header included), its type, its body.
 void AppendChunk(std::vector<uint8_t>& out, uint16_t type, const std::vector<uint8_t>& body) {
   Append32(out, static_cast<uint32_t>(body.size() + 6));
@@ -56,8 +41,7 @@ std::vector<uint8_t> Block(std::u16string_view name, const std::vector<uint8_t>&
   Append32(body, 0);
   AppendName(body, name);
   body.insert(body.end(), values.begin(), values.end());
-  const auto size = static_cast<uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) body[static_cast<size_t>(i)] = static_cast<uint8_t>(size >> (8 * i));
+  Put32(body.data(), static_cast<uint32_t>(body.size()));
   return body;
 }
 

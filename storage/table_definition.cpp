@@ -43,13 +43,6 @@ bool NameBefore(std::u16string_view a, std::u16string_view b) {
       [](char16_t x, char16_t y) { return AsciiUpper(x) < AsciiUpper(y); });
 }
 
-void AppendName(std::vector<uint8_t>& b, std::u16string_view name) {
-  const size_t at = b.size();
-  b.resize(at + 2 + name.size() * 2);
-  Put16(&b[at], static_cast<uint16_t>(name.size() * 2));
-  for (size_t k = 0; k < name.size(); ++k) Put16(&b[at + 2 + 2 * k], name[k]);
-}
-
 void WriteColumnDescriptor(const TableLayout& layout, const ColumnSpec& c, uint8_t* e) {
   using namespace column_desc;
   e[kType] = c.type;

@@ -24,7 +24,6 @@ class TableStore {
 
   const TableLayout& Layout() const { return layout_; }
   uint32_t DefinitionPage() const { return definitionPages_.front(); }
-  const std::vector<uint32_t>& DefinitionPages() const { return definitionPages_; }
 
   // Stores a row and returns where it lies (PageRow); long values in cells carry
   // only their bytes (no header yet). Fails with kRecordTooLarge or kDatabaseFull

@@ -20,11 +20,11 @@ void SetBit(uint8_t* bits, uint32_t bit) {
   bits[bit / 8] = static_cast<uint8_t>(bits[bit / 8] | (1u << (bit % 8)));
 }
 
-}  // namespace
-
-bool FitsInlineMap(const std::vector<uint32_t>& pages) {
+[[maybe_unused]] bool FitsInlineMap(const std::vector<uint32_t>& pages) {
   return pages.empty() || FitsInline(pages.front(), pages.back());
 }
+
+}  // namespace
 
 std::vector<uint8_t> BuildInlineMap(const std::vector<uint32_t>& pages) {
   assert(FitsInlineMap(pages));
@@ -101,14 +101,6 @@ std::vector<uint8_t> MapPages::Build(PageFile& file) {
     file.Write(bitmapPages_[slot], BuildBitmapPage(pages_, slot).data());
   }
   return BuildReferenceMap(bitmapPages_);
-}
-
-std::vector<uint32_t> MapPages::BitmapPages() const {
-  std::vector<uint32_t> pages;
-  for (uint32_t page : bitmapPages_) {
-    if (page != 0) pages.push_back(page);
-  }
-  return pages;
 }
 
 }  // namespace tessaly::jet

@@ -13,8 +13,7 @@
 
 namespace tessaly::jet {
 
-// pages: ascending page numbers.
-bool FitsInlineMap(const std::vector<uint32_t>& pages);
+// pages: ascending page numbers, within the 512 an inline map covers.
 std::vector<uint8_t> BuildInlineMap(const std::vector<uint32_t>& pages);
 // The free-page map of a file of pageCount pages: every page in it is in use.
 std::vector<uint8_t> BuildGlobalMap(uint32_t pageCount);
@@ -39,38 +38,11 @@ class MapPages {
   void Add(PageFile& file, uint32_t page);
   // The map row; writes the bitmap pages a reference map needs.
   std::vector<uint8_t> Build(PageFile& file);
-  // Bitmap pages written so far.
-  std::vector<uint32_t> BitmapPages() const;
 
  private:
   std::vector<uint32_t> pages_;
   bool reference_ = false;
   std::vector<uint32_t> bitmapPages_;
 };
-
-// The pages a map names, reading bitmap pages through readPage.
-template <typename ReadPage>
-std::vector<uint32_t> PagesInMap(const uint8_t* map, uint32_t size, ReadPage readPage) {
-  using namespace usage_map;
-  std::vector<uint32_t> pages;
-  if (size >= kBitmapOffset && map[0] == kInline) {
-    const uint32_t start = Get32(map + kStartOffset);
-    for (uint32_t i = 0; i < (size - kBitmapOffset) * 8; ++i) {
-      if (map[kBitmapOffset + i / 8] & (1u << (i % 8))) pages.push_back(start + i);
-    }
-  } else if (size >= 1 && map[0] == kReference) {
-    Page bitmap;
-    for (uint32_t slot = 0; slot < (size - 1) / 4; ++slot) {
-      const uint32_t page = Get32(map + 1 + 4 * slot);
-      if (page == 0) continue;
-      readPage(page, bitmap.data());
-      for (uint32_t i = 0; i < kPagesPerBitmapPage; ++i) {
-        if (bitmap[kBitmapPageHeader + i / 8] & (1u << (i % 8)))
-          pages.push_back(slot * kPagesPerBitmapPage + i);
-      }
-    }
-  }
-  return pages;
-}
 
 }  // namespace tessaly::jet
