@@ -53,26 +53,24 @@ TEST_F(FolderStore, LooksUpTheDefaultStoreOnly) {
 }
 
 TEST_F(FolderStore, MalformedStoresFailWithThePlace) {
-  const auto folder = [](const std::string& id, const std::string& more) {
-    return R"({"entryId": ")" + id + R"(", "name": "N", "defaultItemType": 0)" + more + "}";
-  };
-  const auto store = [](const std::string& root) {
-    return R"({"stores": [{"root": )" + root + "}]}";
+  const auto store = [](const std::string& id, const std::string& more) {
+    return R"({"stores": [{"root": {"entryId": ")" + id +
+           R"(", "name": "N", "defaultItemType": 0)" + more + "}}]}";
   };
   const std::string count = R"(, "itemCount": 0)";
+  const std::string child = R"(, "folders": [{"entryId": "A", "name": "N", "defaultItemType": 0)";
   const std::pair<std::string, std::string> cases[] = {
       {"[]", "must be an object"},
       {R"({"stores": [], "x": 1})", "unknown member \"x\""},
       {R"({"stores": {}})", "\"stores\" must be an array"},
       {R"({"stores": [{}]})", "stores[0]: missing \"root\""},
-      {store(folder("A", "")), "missing \"itemCount\""},
-      {store(folder("A", R"(, "itemcount": 0)")), "unknown member"},
-      {store(folder("A", R"(, "itemCount": -1)")), "itemCount"},
-      {store(folder("A", R"(, "itemCount": 2147483648)")), "itemCount"},
-      {store(folder("A", R"(, "itemCount": 1.5)")), "itemCount"},
-      {store(folder("A", R"(, "itemCount": "3")")), "itemCount"},
-      {store(folder("", count)), "entryId"},
-      {store(folder("A", count + R"(, "folders": [)" + folder("A", count) + "]")),
+      {store("A", ""), "missing \"itemCount\""},
+      {store("A", R"(, "itemcount": 0)"), "unknown member"},
+      {store("A", R"(, "itemCount": -1)"), "itemCount"},
+      {store("A", R"(, "itemCount": 2147483648)"), "itemCount"},
+      {store("A", R"(, "itemCount": "3")"), "itemCount"},
+      {store("", count), "entryId"},
+      {store("A", count + child + count + "}]"),
        "stores[0].root.folders[0]: entry identifier \"A\" is used twice"},
       {R"({"stores": [)", "line 1, column 13"},
   };

@@ -20,33 +20,29 @@ TEST(Json, DecodesEscapesAndKeepsOrder) {
   EXPECT_EQ(doc.Find("a")->Text(), "q\"b\\s/\b\f\n\r\t\x01\u00e9\u20ac\U0001F600\u00e9");
 }
 
-TEST(Json, RejectsWhatIsNotStrictJson) {
+TEST(Json, RejectsWhatIsNotStrictJsonAndTellsWhere) {
+  const auto nested = [](size_t depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+  };
+  EXPECT_NO_THROW(Parse(nested(kMaxDepth)));
   // clang-format off
-  const char* bad[] = {
+  const std::string bad[] = {
       "", " ", "{", "[1,]", "{\"a\":1,}", "{\"a\" 1}", "{a:1}", "// c\n1",       // structure
       "01", "1.", ".5", "1e", "-", "+1", "tru", "nulls", "[1] [2]", "'a'", "NaN",  // values
       "\"a", "\"\\x\"", "\"\\u12\"", "\"\\ud800\"", "\"\\udc00\"", "\"\t\"",       // strings
       "{\"a\":1,\"a\":2}",                                                         // twice
-      "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xE2\x82\""};   // UTF-8
+      "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xE2\x82\"",  // UTF-8
+      nested(kMaxDepth + 1), std::string(100000, '[')};                           // depth
   // clang-format on
-  for (const char* text : bad) EXPECT_THROW(Parse(text), ParseError) << text;
+  for (const std::string& text : bad) EXPECT_THROW(Parse(text), ParseError) << text.substr(0, 80);
 
   // Every cut of a valid document is an error, not a crash.
   const std::string text =
       R"({"stores":[{"root":{"entryId":"A\u00e9\ud83d\ude00","n":[1.5e-3,-0,true,null]}}]})";
   ASSERT_NO_THROW(Parse(text));
-  for (size_t length = 0; length < text.size(); ++length) {
+  for (size_t length = 0; length < text.size(); ++length)
     EXPECT_THROW(Parse(text.substr(0, length)), ParseError) << length;
-  }
-}
 
-TEST(Json, LimitsNestingAndTellsWhere) {
-  const auto nested = [](size_t depth) {
-    return std::string(depth, '[') + std::string(depth, ']');
-  };
-  EXPECT_NO_THROW(Parse(nested(kMaxDepth)));
-  EXPECT_THROW(Parse(nested(kMaxDepth + 1)), ParseError);
-  EXPECT_THROW(Parse(std::string(100000, '[')), ParseError);
   try {
     Parse("{\n  \"a\": 1,\n  \"b\" 2\n}");
     FAIL();
