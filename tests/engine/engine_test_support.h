@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,12 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/reporter.h"
 #include "tests/support/recording_reporter.h"
 
 namespace tessaly::test {
 
-// A table row in UTF-8, Null = nullopt; `values` maps positions to texts.
+// A table row in UTF-8, Null = nullopt, from position -> text.
 using Row = std::vector<std::optional<std::string>>;
 inline Row RowOf(const std::map<int, std::string>& values) {
   Row row(41);
@@ -27,13 +25,11 @@ inline Row RowOf(const std::map<int, std::string>& values) {
   return row;
 }
 
-// A record line of 47 columns: column n holds cols[n] or is empty.
+// A record line of 47 quoted columns: column n holds cols[n] or is empty.
 inline std::string RecordLine(const std::map<int, std::string>& cols) {
   std::string line = "\"";
-  for (int n = 1; n <= 47; ++n) {
-    if (n > 1) line += "\",\"";
-    if (auto it = cols.find(n); it != cols.end()) line += it->second;
-  }
+  for (int n = 1; n <= 47; ++n)
+    line += (n > 1 ? "\",\"" : "") + (cols.contains(n) ? cols.at(n) : "");
   return line + "\"";
 }
 
@@ -58,6 +54,14 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
 // A fresh folder per test, also $TMPDIR so the temporary database is the test's own.
 class ScratchFolderTest : public ::testing::Test {
  protected:
@@ -77,6 +81,11 @@ class ScratchFolderTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string TempFolder() const {
     return (dir_ / "tmp" / ("tessaly-" + std::to_string(::geteuid()))).string();
+  }
+  // Writes body to name and returns its path.
+  std::string In(const std::string& body, const std::string& name = "in.csv") const {
+    WriteFile(Path(name), body);
+    return Path(name);
   }
 
   std::filesystem::path dir_;

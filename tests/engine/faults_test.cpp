@@ -12,7 +12,7 @@
 #include "engine/modCSV.h"
 #include "engine_test_support.h"
 #include "platform/file_seam.h"
-#include "tests/support/mdb_readers.h"
+#include "tests/storage/card_database.h"
 
 namespace tessaly::test {
 namespace {
@@ -21,14 +21,6 @@ using namespace ::testing;
 using seam::FileOp;
 
 constexpr int kCards = 1500;
-
-std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  return names;
-}
 
 class FaultTest : public ScratchFolderTest {
  protected:
@@ -59,6 +51,11 @@ class FaultTest : public ScratchFolderTest {
     outcome.reports = reporter.Texts();
     return outcome;
   }
+  // The destination as the test left it, and nothing beside it.
+  void ExpectDestinationUntouched() {
+    EXPECT_EQ(ReadFile(Path("dest/out.mdb")), "old contents");
+    EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
+  }
 };
 
 // A single failure and a lasting one at every call of every file operation: the
@@ -71,19 +68,20 @@ TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
   seam::ResetCalls();
   const Outcome clean = Convert(out);
   ASSERT_EQ(clean.status, kExitConverted) << PrintToString(clean.reports);
-  std::vector<std::pair<FileOp, int>> calls;
+  std::vector<int> calls;
   for (int op = 0; op < static_cast<int>(FileOp::kCount); ++op) {
-    calls.emplace_back(static_cast<FileOp>(op), seam::Calls(static_cast<FileOp>(op)));
+    calls.push_back(seam::Calls(static_cast<FileOp>(op)));
   }
   EXPECT_GT(seam::Calls(FileOp::kPageWrite), 4);
   EXPECT_EQ(seam::Calls(FileOp::kCopyLink), 1);  // the copy had no name until complete
 
   int failedRuns = 0;
-  for (const auto& [op, count] : calls) {
-    for (int call = 0; call < count; ++call) {
+  for (size_t index = 0; index < calls.size(); ++index) {
+    const auto op = static_cast<FileOp>(index);
+    for (int call = 0; call < calls[index]; ++call) {
       for (const bool persistent : {false, true}) {
-        SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + ", call " +
-                     std::to_string(call) + (persistent ? ", for good" : ", once"));
+        SCOPED_TRACE("operation " + std::to_string(index) + ", call " + std::to_string(call) +
+                     (persistent ? ", for good" : ", once"));
         WriteFile(out, "old contents");
         Outcome outcome;
         {
@@ -95,8 +93,7 @@ TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
           ++failedRuns;
           EXPECT_EQ(outcome.status, kExitFailed);
           EXPECT_EQ(outcome.reports.size(), 1u) << PrintToString(outcome.reports);
-          EXPECT_EQ(ReadFile(out), "old contents");
-          EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
+          ExpectDestinationUntouched();
           EXPECT_THAT(outcome.said, Not(Contains("MDB file saved.")));
           if (op == FileOp::kPageWrite) {
             EXPECT_THAT(outcome.said, Each(Not(HasSubstr("kept"))));
@@ -104,11 +101,10 @@ TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
           continue;
         }
         EXPECT_THAT(outcome.said, Contains("MDB file saved."));
-        const std::string summary = outcome.said.back();
-        const ReaderTable table = MdbReaderRead(out, "tblCardData");
-        EXPECT_EQ(summary,
-                  "Cards written: " + std::to_string(table.rows.size()) + ", cards failed: 0.");
-        EXPECT_EQ(MdbToolsRead(out, "tblCardData").rows.size(), table.rows.size());
+        const size_t rows = Read(Reader::kMdbReader, out, "tblCardData").rows.size();
+        EXPECT_EQ(outcome.said.back(),
+                  "Cards written: " + std::to_string(rows) + ", cards failed: 0.");
+        EXPECT_EQ(Read(Reader::kMdbTools, out, "tblCardData").rows.size(), rows);
       }
     }
   }
@@ -146,7 +142,8 @@ TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
   ASSERT_TRUE(m.ConvertCardFile());
   EXPECT_FALSE(m.mDbDamaged);
   EXPECT_TRUE(m.SaveCardDatabase(Path("dest/out.mdb")));
-  EXPECT_EQ(MdbToolsRead(Path("dest/out.mdb"), "tblCardData").rows.size(), size_t{kCards});
+  EXPECT_EQ(Read(Reader::kMdbTools, Path("dest/out.mdb"), "tblCardData").rows.size(),
+            size_t{kCards});
 }
 
 // The lock guards the database, not a name: a second process that could take the
@@ -172,8 +169,7 @@ TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
     WriteFile(Path("dest/out.mdb"), "old contents");
     EXPECT_FALSE(first.SaveCardDatabase(Path("dest/out.mdb")));
     EXPECT_THAT(reporter.Texts(), ElementsAre(HasSubstr("nothing was saved")));
-    EXPECT_EQ(ReadFile(Path("dest/out.mdb")), "old contents");
-    EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
+    ExpectDestinationUntouched();
   }
 }
 
@@ -194,9 +190,8 @@ TEST_F(FaultTest, KilledSaveLeavesNoCopy) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     EXPECT_EQ(ReadFile(out), "old contents");
-    const std::vector<std::string> left = FolderEntries(Path("dest"));
     if (killAt != FileOp::kCopyClose) {
-      EXPECT_THAT(left, ElementsAre("out.mdb"));
+      EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
     }
   }
   // Killed after naming its copy; a copy of a running process stays.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -16,15 +17,13 @@
 
 #include "engine/card_table.h"
 #include "storage/dao.h"
+#include "storage/date_text.h"
 #include "storage/utf8.h"
 #include "tests/support/mdb_readers.h"
 
 namespace tessaly::test {
 
-inline constexpr int16_t kAnniversary = 31;
-inline constexpr int16_t kBirthday = 33;
-inline constexpr int16_t kNotes = 36;
-inline constexpr int16_t kFieldCount = 41;
+inline constexpr int16_t kAnniversary = 31, kBirthday = 33, kNotes = 36, kFieldCount = 41;
 
 // Per field the text set, or nothing for a field left Null.
 using CardRow = std::vector<std::optional<std::u16string>>;
@@ -101,6 +100,23 @@ inline ReaderRow Shown(const CardRow& row) {
   return out;
 }
 
+// Our recordset's current row the way the readers print it.
+inline ReaderRow RecordsetRow(dao::Recordset& rs) {
+  ReaderRow row(static_cast<size_t>(rs.FieldCount()));
+  for (size_t i = 0; i < row.size(); ++i) {
+    const dao::Value value = rs.GetValue(static_cast<int16_t>(i));
+    if (const auto* text = std::get_if<std::u16string>(&value)) row[i] = U8(*text);
+    if (const auto* date = std::get_if<dao::JetDate>(&value)) {
+      const dao::DateParts d = dao::SplitJetDate(date->days);
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                    d.hour, d.minute, d.second);
+      row[i] = buffer;
+    }
+  }
+  return row;
+}
+
 // One reader's row against the expected one, allowing for the reader's limits.
 inline void ExpectReaderRow(const ReaderTable& table, size_t index, const ReaderRow& actual,
                             const ReaderRow& expected) {
@@ -127,26 +143,26 @@ inline void ExpectReaderRow(const ReaderTable& table, size_t index, const Reader
 inline void ExpectOnlyCardTable(const std::string& path) {
   ASSERT_TRUE(MdbToolsAvailable() && MdbReaderAvailable())
       << "mdbtools or mdb-reader (in " << NodeModulesDir() << ") is not installed";
-  for (auto* tables : {MdbToolsUserTables, MdbReaderUserTables}) {
-    EXPECT_EQ(tables(path), std::vector<std::string>{"tblCardData"});
+  for (const Reader reader : kReaders) {
+    EXPECT_EQ(Tables(reader, path), std::vector<std::string>{"tblCardData"}) << NameOf(reader);
   }
 }
 
-// ... and its 41 columns and these rows in order.
+// ... and its 41 columns as the schema has them and these rows in order.
 inline void ExpectReadersShow(const std::string& path, const std::vector<ReaderRow>& rows) {
   ExpectOnlyCardTable(path);
   std::vector<ReaderColumn> columns;
   for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
-    const bool text = kCardFieldTypes[p] == dao::dbText;
+    const auto type = kCardFieldTypes[p];
     columns.push_back({kCardFieldNames[p],
-                       text                                ? "text"
-                       : kCardFieldTypes[p] == dao::dbDate ? "datetime"
-                                                           : "memo",
-                       text ? kCardFieldSizes[p] : 0});
+                       type == dao::dbText   ? "text"
+                       : type == dao::dbDate ? "datetime"
+                                             : "memo",
+                       type == dao::dbText ? kCardFieldSizes[p] : 0});
   }
-  for (const ReaderTable& table :
-       {MdbToolsRead(path, "tblCardData"), MdbReaderRead(path, "tblCardData")}) {
-    SCOPED_TRACE(table.emptyReadsAsNull ? "mdbtools" : "mdb-reader");
+  for (const Reader reader : kReaders) {
+    SCOPED_TRACE(NameOf(reader));
+    const ReaderTable table = Read(reader, path, "tblCardData");
     EXPECT_EQ(table.columns, columns);
     ASSERT_EQ(table.rows.size(), rows.size());
     for (size_t r = 0; r < rows.size(); ++r) ExpectReaderRow(table, r, table.rows[r], rows[r]);

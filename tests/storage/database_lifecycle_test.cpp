@@ -23,18 +23,15 @@ TEST_F(DatabaseLifecycle, CreateNeverReplacesOrFollowsWhatIsAtThePath) {
   std::ofstream(File("existing.mdb")) << "keep me";
   ASSERT_EQ(symlink(File("existing.mdb").c_str(), File("link.mdb").c_str()), 0);
   ASSERT_EQ(symlink(File("nowhere.mdb").c_str(), File("dangling.mdb").c_str()), 0);
-  const struct {
-    std::string path;
-    const char* locale;
-    int32_t failure;
-  } cases[] = {{File("existing.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
-               {File("link.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
-               {File("dangling.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
-               {File("no/such/folder.mdb"), "", dao::err::kCannotOpenFile},
-               {File("x.mdb"), ";LANGID=0x0407", dao::err::kInvalidArgument}};
+  const std::tuple<std::string, const char*, int32_t> cases[] = {
+      {File("existing.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+      {File("link.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+      {File("dangling.mdb"), dao::dbLangGeneral, dao::err::kDatabaseExists},
+      {File("no/such/folder.mdb"), "", dao::err::kCannotOpenFile},
+      {File("x.mdb"), ";LANGID=0x0407", dao::err::kInvalidArgument}};
   dao::Workspace ws;
-  for (const auto& c : cases) {
-    EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(c.path, c.locale); }), c.failure) << c.path;
+  for (const auto& [path, locale, failure] : cases) {
+    EXPECT_EQ(FailureNumber([&] { ws.CreateDatabase(path, locale); }), failure) << path;
   }
   EXPECT_EQ(Contents(File("existing.mdb")), "keep me");
   EXPECT_FALSE(std::filesystem::exists(File("nowhere.mdb")));

@@ -1,12 +1,10 @@
 // Databases written through the API, read back by mdbtools, mdb-reader and our
 // own recordset.
 
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "storage/date_text.h"
 #include "storage/jet_format.h"
 #include "storage/usage_map.h"
 #include "tests/storage/card_database.h"
@@ -31,26 +29,9 @@ std::string Repeat(std::u16string_view unit, size_t length) {
   return U8(out);
 }
 
-// Our recordset's current row the way the readers print it.
-ReaderRow RecordsetRow(dao::Recordset& rs) {
-  ReaderRow row(kFieldCount);
-  for (size_t i = 0; i < row.size(); ++i) {
-    const dao::Value value = rs.GetValue(static_cast<int16_t>(i));
-    if (const auto* text = std::get_if<std::u16string>(&value)) row[i] = U8(*text);
-    if (const auto* date = std::get_if<dao::JetDate>(&value)) {
-      const dao::DateParts d = dao::SplitJetDate(date->days);
-      char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                    d.hour, d.minute, d.second);
-      row[i] = buffer;
-    }
-  }
-  return row;
-}
-
 size_t Count(const std::string& text, const std::string& what) {
   size_t count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; ++at) ++count;
   return count;
 }
 
@@ -61,13 +42,11 @@ class JetReaders : public CardDb {
   // Writes the cards, then expects our recordset and both readers to show them.
   void WriteAndCheck(const std::vector<Card>& cards) {
     if (!db_) Create();
-    for (const Card& card : cards) Add(card.row);
-    ASSERT_EQ(rs_->RecordCount(), static_cast<int64_t>(cards.size()));
     std::vector<ReaderRow> shown;
-    for (const Card& card : cards) shown.push_back(card.shown);
+    for (const Card& card : cards) Add(card.row), shown.push_back(card.shown);
+    ASSERT_EQ(rs_->RecordCount(), static_cast<int64_t>(cards.size()));
     if (!cards.empty()) rs_->MoveFirst();
     for (size_t r = 0; r < cards.size(); ++r, rs_->MoveNext()) {
-      ASSERT_FALSE(rs_->IsEOF());
       ExpectReaderRow(kExact, r, RecordsetRow(*rs_), shown[r]);
     }
     EXPECT_TRUE(rs_->IsEOF());
@@ -149,17 +128,18 @@ TEST_F(JetReaders, OneHundredThousandRowsNeedTheReferenceUsageMap) {
   EXPECT_TRUE(rs_->IsEOF());
   db_->Close();
   // Data pages span more than an inline map can cover.
-  ASSERT_GT(std::filesystem::file_size(path_), uint64_t{jet::usage_map::kInlinePages} * jet::kPageSize);
+  ASSERT_GT(std::filesystem::file_size(path_),
+            uint64_t{jet::usage_map::kInlinePages} * jet::kPageSize);
 
   ExpectOnlyCardTable(path_);
-  for (auto scan : {MdbToolsScan, MdbReaderScan}) {
+  for (const Reader reader : kReaders) {
     size_t seen = 0;
     // No blanks nor values near mdbtools' cut: both readers must match exactly.
-    scan(path_, "tblCardData", [&](ReaderRow& row) {
+    Scan(reader, path_, "tblCardData", [&](ReaderRow& row) {
       ExpectReaderRow(kExact, seen, row, Shown(GeneratedRow(seen)));
       ++seen;
     });
-    EXPECT_EQ(seen, kRows);
+    EXPECT_EQ(seen, kRows) << NameOf(reader);
   }
 }
 
@@ -195,6 +175,8 @@ TEST_F(JetReaders, EmptyTableCatalogPropertiesAndHeader) {
   EXPECT_EQ(Count(properties, "AllowZeroLength: yes"), 39u) << properties;
   EXPECT_EQ(Count(properties, "name: Notes\n\tAllowZeroLength: yes\n"), 1u);
 
+  // The creation date (local wall-clock time, which mdb-reader reads as UTC) and
+  // the password, unmasked from the header block.
   const std::string header = RunTool(
       {"node", "--input-type=module", "-e",
        "const [dir, file] = process.argv.slice(1), m = await import('node:module');"
@@ -202,7 +184,6 @@ TEST_F(JetReaders, EmptyTableCatalogPropertiesAndHeader) {
        "const r = new R((await import('node:fs')).readFileSync(file));"
        "console.log(Math.round(r.getCreationDate().getTime() / 1000), r.getPassword());",
        NodeModulesDir(), path_});
-  // Jet dates are local wall-clock time, which mdb-reader reads as UTC.
   std::tm local{};
   localtime_r(&before, &local);
   long created = 0;

@@ -1,26 +1,14 @@
 #pragma once
 
 // Independent readers of .mdb files, run as separate processes so that our own
-// reader is never the only judge of our writer: mdbtools (mdb-tables, mdb-schema,
-// mdb-json) and the npm package mdb-reader, run by Node.js through read_mdb.mjs.
+// reader is never the only judge of our writer: mdbtools and the npm package
+// mdb-reader (through read_mdb.mjs). Any sign of failure, stderr output included,
+// throws std::runtime_error with the command line and stderr.
 //
-// Every failure (cannot start, killed, non-zero exit, anything on stderr, output
-// that does not parse or ends early) throws std::runtime_error with the command
-// line and stderr, so a test fails loudly.
-//
-// Reader limits the tests allow for (mdbtools 1.0.0, mdb-reader 3.2.0):
-//   - mdbtools prints a zero-length text like a Null: both read as nullopt
-//     (ReaderTable::emptyReadsAsNull). mdb-reader tells them apart.
-//   - mdbtools cuts every value at 199,999 bytes of UTF-8, between characters, so a
-//     long memo comes back as a prefix (ReaderTable::cutLength). mdb-reader has no
-//     limit.
-//   - mdbtools shows no date before 1899-12-30 nor after about the year 4637; it
-//     prints "1900-01-00 00:00:00" instead.
-//   - mdbtools returns characters outside the Basic Multilingual Plane as "??"
-//     (ReaderTable::onlyBmp).
-//   - mdb-reader maps a date linearly onto an instant, wrong before 1899-12-30 with
-//     a time of day (Jet stores 1899-12-29 06:00 as -1.25); read_mdb.mjs recovers
-//     the stored value and splits it the Jet way.
+// Limits allowed for (mdbtools 1.0.0): a zero-length text reads as Null, values are
+// cut at 199,999 bytes, characters outside the BMP read as "??", and no date before
+// 1899-12-30 or after about 4637 shows. mdb-reader 3.2.0 maps dates before
+// 1899-12-30 with a time of day wrongly; read_mdb.mjs recovers the stored value.
 
 #include <cstddef>
 #include <functional>
@@ -38,8 +26,15 @@ struct ReaderColumn {
   bool operator==(const ReaderColumn&) const = default;
 };
 
-// UTF-8 values, Null = nullopt, dates as "YYYY-MM-DD HH:MM:SS".
+// UTF-8 values, Null = nullopt, dates as "YYYY-MM-DD HH:MM:SS"; from system tables
+// mdb-reader gives numbers in decimal, "true"/"false" and binary as lowercase hex.
 using ReaderRow = std::vector<std::optional<std::string>>;
+
+enum class Reader { kMdbTools, kMdbReader };
+inline constexpr Reader kReaders[] = {Reader::kMdbTools, Reader::kMdbReader};
+inline const char* NameOf(Reader reader) {
+  return reader == Reader::kMdbTools ? "mdbtools" : "mdb-reader";
+}
 
 struct ReaderTable {
   std::vector<ReaderColumn> columns;
@@ -50,32 +45,31 @@ struct ReaderTable {
   size_t cutLength = std::numeric_limits<size_t>::max();
 };
 
-// Called once per row in storage order; the row may be moved from.
+// Called per row in storage order; the row may be moved from.
 using RowVisitor = std::function<void(ReaderRow& row)>;
 
-// Runs argv (looked up on the PATH) and returns its stdout; throws as above.
+// Runs argv (from the PATH) and returns its stdout.
 std::string RunTool(const std::vector<std::string>& argv);
-
-// mdb-reader is looked for in $TESSALY_NODE_MODULES, else <build>/node/node_modules
-// (scripts/install-mdb-reader.sh <build>/node), else <build>/node_modules.
+// $TESSALY_NODE_MODULES, else <build>/node/node_modules, else <build>/node_modules.
 std::string NodeModulesDir();
 bool MdbToolsAvailable();
 bool MdbReaderAvailable();
 
-// User tables in catalog order.
-std::vector<std::string> MdbToolsUserTables(const std::string& path);
-std::vector<std::string> MdbReaderUserTables(const std::string& path);
-// System and user tables in catalog order. The Read functions below read system
-// tables too; mdb-reader shows numbers in decimal, Booleans as "true"/"false" and
-// binary values as lowercase hex.
-std::vector<std::string> MdbToolsAllTables(const std::string& path);
-std::vector<std::string> MdbReaderAllTables(const std::string& path);
-ReaderTable MdbToolsRead(const std::string& path, const std::string& table);
-ReaderTable MdbReaderRead(const std::string& path, const std::string& table);
-// Without keeping the rows, for large tables.
-ReaderTable MdbToolsScan(const std::string& path, const std::string& table,
-                         const RowVisitor& visit);
-ReaderTable MdbReaderScan(const std::string& path, const std::string& table,
-                          const RowVisitor& visit);
+// Table names in catalog order, system tables only when asked for.
+std::vector<std::string> Tables(Reader reader, const std::string& path, bool system = false);
+// Scan visits the rows without keeping them, for large tables.
+ReaderTable Scan(Reader reader, const std::string& path, const std::string& table,
+                 const RowVisitor& visit);
+ReaderTable Read(Reader reader, const std::string& path, const std::string& table);
+
+inline std::vector<std::string> MdbToolsAllTables(const std::string& path) {
+  return Tables(Reader::kMdbTools, path, true);
+}
+inline std::vector<std::string> MdbReaderAllTables(const std::string& path) {
+  return Tables(Reader::kMdbReader, path, true);
+}
+inline ReaderTable MdbReaderRead(const std::string& path, const std::string& table) {
+  return Read(Reader::kMdbReader, path, table);
+}
 
 }  // namespace tessaly

@@ -1,13 +1,9 @@
-// Reads an .mdb file with the npm package mdb-reader and prints JSON lines:
-//
-//   node read_mdb.mjs <node_modules dir> <file> [table | --all-tables]
-//
-// Without a table, the user table names (--all-tables: system tables too); with
-// one, its columns [{name,type,size}] (size is a text column's length in
-// characters, else 0), then one array of values per row: text, null, dates
-// "YYYY-MM-DD HH:MM:SS", numbers in decimal, "true"/"false", binary data as
-// lowercase hex. Last {"lines":N}, the count of lines before it. Any failure goes
-// to stderr with exit status 1.
+// node read_mdb.mjs <node_modules dir> <file> [table | --all-tables]
+// prints JSON lines: the user table names (--all-tables: system tables too), or the
+// table's columns [{name,type,size}] (size: a text column's length in characters)
+// and one array per row (text, null, dates "YYYY-MM-DD HH:MM:SS", numbers in
+// decimal, "true"/"false", binary as lowercase hex); last {"lines":N}, the count of
+// lines before it. Any failure goes to stderr with exit status 1.
 
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
@@ -46,14 +42,11 @@ async function main() {
     .getColumns()
     .map(({ name, type, size }) => ({ name, type, size: type === "text" ? size / 2 : 0 }));
   print(columns);
-  const text = (v) =>
-    v == null
-      ? null
-      : v instanceof Date
-        ? formatJetDate(v)
-        : v instanceof Uint8Array
-          ? Buffer.from(v).toString("hex")
-          : String(v);
+  const text = (v) => {
+    if (v == null) return null;
+    if (v instanceof Date) return formatJetDate(v);
+    return v instanceof Uint8Array ? Buffer.from(v).toString("hex") : String(v);
+  };
   // Batches keep memory flat on large tables.
   let count = 0;
   for (let rows; (rows = table.getData({ rowOffset: count, rowLimit: BATCH_ROWS })).length; ) {
