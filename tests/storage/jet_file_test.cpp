@@ -166,8 +166,8 @@ TEST_F(JetFile, SystemCatalogAsJetCreatesIt) {
 
   const std::set<std::string> tables{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
                                      "tblCardData"};
-  for (auto* list : {MdbToolsAllTables, MdbReaderAllTables}) {
-    const auto listed = list(path_);
+  for (Reader reader : kReaders) {
+    const auto listed = Tables(reader, path_, true);
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), tables);
   }
   ExpectOnlyCardTable(path_);
@@ -190,8 +190,8 @@ TEST_F(JetFile, SystemCatalogAsJetCreatesIt) {
 
   // Every object has an owner and rights; the user table gets the Tables
   // container's users with full rights.
-  const ReaderTable objects = MdbReaderRead(path_, "MSysObjects");
-  const ReaderTable aces = MdbReaderRead(path_, "MSysACEs");
+  const ReaderTable objects = Read(Reader::kMdbReader, path_, "MSysObjects");
+  const ReaderTable aces = Read(Reader::kMdbReader, path_, "MSysACEs");
   auto column = [](const ReaderTable& t, const std::string& name) {
     for (size_t i = 0; i < t.columns.size(); ++i) {
       if (t.columns[i].name == name) return i;

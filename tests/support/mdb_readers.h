@@ -62,14 +62,4 @@ ReaderTable Scan(Reader reader, const std::string& path, const std::string& tabl
                  const RowVisitor& visit);
 ReaderTable Read(Reader reader, const std::string& path, const std::string& table);
 
-inline std::vector<std::string> MdbToolsAllTables(const std::string& path) {
-  return Tables(Reader::kMdbTools, path, true);
-}
-inline std::vector<std::string> MdbReaderAllTables(const std::string& path) {
-  return Tables(Reader::kMdbReader, path, true);
-}
-inline ReaderTable MdbReaderRead(const std::string& path, const std::string& table) {
-  return Read(Reader::kMdbReader, path, table);
-}
-
 }  // namespace tessaly
