@@ -85,7 +85,8 @@ TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
   ASSERT_TRUE(Run([](frmExFolders& dialog) { Leave(dialog, "00000000FULL"); }));
   ASSERT_TRUE(Run([](frmExFolders& dialog) { EXPECT_EQ(dialog.Panel("Contact")->text(), ""); }));
   EXPECT_TRUE(reporter_.reports.empty());
-  const auto app = csv_.mOlApp, ns = csv_.mOlNs;
+  const auto app = csv_.mOlApp;
+  const auto ns = csv_.mOlNs;
   ASSERT_TRUE(app && ns);
 
   for (const QByteArray& store :
