@@ -1,17 +1,16 @@
 // tessaly-convert EXPORT OUTPUT.mdb: File > Open, Edit > Parse records and
 // File > Save as, without a window.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "engine/convert_command.h"
+#include "platform/console.h"
+#include "platform/file.h"
 #include "platform/reporter.h"
 
 #ifndef TESSALY_VERSION
@@ -65,7 +64,12 @@ class StderrReporter : public tessaly::Reporter {
 
   void ClearProgress() {
     if (shownPercent_ < 0) return;
+#ifdef _WIN32
+    // Not every Windows console reads escape sequences.
+    std::fputs("\r                  \r", stderr);
+#else
     std::fputs("\r\033[K", stderr);
+#endif
     shownPercent_ = -1;
   }
 
@@ -78,13 +82,20 @@ int UsageError(const char* message) {
   return kExitUsage;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  const std::optional<tessaly::FileStatus> first = tessaly::StatusAt(a, true);
+  const std::optional<tessaly::FileStatus> second = tessaly::StatusAt(b, true);
+  return first && second && first->identity == second->identity;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  tessaly::UseUtf8Console();
   std::vector<std::string> paths;
   bool optionsDone = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  for (const std::string& argument : tessaly::ProgramArguments(argc, argv)) {
+    const std::string_view arg = argument;
     if (!optionsDone && arg == "--") {
       optionsDone = true;
     } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
@@ -103,8 +114,7 @@ int main(int argc, char** argv) {
   const std::string& exportPath = paths[0];
   const std::string& outputPath = paths[1];
   // Saving over the export would destroy the only copy of the cards.
-  std::error_code ec;
-  if (std::filesystem::equivalent(exportPath, outputPath, ec)) {
+  if (SameFile(exportPath, outputPath)) {
     return UsageError("OUTPUT.mdb names the export file itself");
   }
 
@@ -116,7 +126,7 @@ int main(int argc, char** argv) {
                                  std::fflush(stdout);
                                },
                                {}};
-  if (isatty(STDERR_FILENO) != 0) {
+  if (tessaly::IsTerminal(stderr)) {
     io.progress = [&reporter](uint64_t done, uint64_t total) { reporter.Progress(done, total); };
   }
   return tessaly::RunConvertCommand(exportPath, outputPath, io);

@@ -1,9 +1,5 @@
 #include "engine/card_file_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,22 +16,12 @@ constexpr size_t kBlock = size_t{1} << 20;
 }
 
 CardFileReader::CardFileReader(const std::string& path) : path_(path) {
-  if (const int fault = seam::Fault(seam::FileOp::kExportOpen)) {
-    throw FileFailure(fault, path);
-  }
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw FileFailure(errno, path);
-  struct stat st {};
-  if (fstat(fd_, &st) != 0) {
-    const int e = errno;
-    ::close(fd_);
-    throw FileFailure(e, path);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd_);
-    throw FileFailure(EISDIR, path);
-  }
-  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  int error = seam::Fault(seam::FileOp::kExportOpen);
+  if (error == 0) error = file_.OpenForReading(path);
+  if (error != 0) throw FileFailure(error, path);
+  const std::optional<FileStatus> status = file_.Status();
+  if (!status) throw FileFailure(errno, path);
+  size_ = status->kind == FileKind::kRegular ? status->size : 0;
   buffer_ = std::make_unique<char[]>(kBlock);
   view_ = buffer_.get();
 }
@@ -46,38 +32,26 @@ CardFileReader::CardFileReader(const std::string& name, std::string contents)
   view_ = contents_.data();
 }
 
-CardFileReader::~CardFileReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
+CardFileReader::~CardFileReader() = default;
 
 bool CardFileReader::Fill() {
   if (eof_) return false;
   consumed_ += end_;
   pos_ = end_ = 0;
-  if (fd_ < 0) {
+  if (!file_.IsOpen()) {
     view_ = contents_.data() + contentsPos_;
     end_ = std::min(kBlock, contents_.size() - contentsPos_);
     contentsPos_ += end_;
     eof_ = end_ == 0;
     return !eof_;
   }
-  for (;;) {
-    ssize_t n = -1;
-    if (const int fault = seam::Fault(seam::FileOp::kExportRead)) {
-      errno = fault;
-    } else {
-      n = ::read(fd_, buffer_.get(), kBlock);
-    }
-    if (n > 0) {
-      end_ = static_cast<size_t>(n);
-      return true;
-    }
-    if (n == 0) {
-      eof_ = true;
-      return false;
-    }
-    if (errno != EINTR) throw FileFailure(errno, path_);
-  }
+  size_t got = 0;
+  int error = seam::Fault(seam::FileOp::kExportRead);
+  if (error == 0) error = file_.Read(buffer_.get(), kBlock, got);
+  if (error != 0) throw FileFailure(error, path_);
+  end_ = got;
+  eof_ = got == 0;
+  return !eof_;
 }
 
 bool CardFileReader::AtEnd() {

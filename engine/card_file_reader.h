@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/file.h"
+
 namespace tessaly {
 
 class CardFileReader {
@@ -42,7 +44,7 @@ class CardFileReader {
   bool Fill();
 
   std::string path_;
-  int fd_ = -1;
+  File file_;
   std::unique_ptr<char[]> buffer_;
   std::string contents_;  // the export when read from memory
   size_t contentsPos_ = 0;

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_identity.h"
+#include "platform/file.h"
 
 namespace tessaly {
 

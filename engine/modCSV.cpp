@@ -1,13 +1,9 @@
 #include "engine/modCSV.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "engine/card_file_reader.h"
 #include "engine/engine_failure.h"
 #include "engine/file_copy.h"
+#include "platform/file.h"
 #include "platform/file_failure.h"
 #include "platform/file_seam.h"
 #include "platform/temp_folder.h"
@@ -51,9 +47,9 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     // From here the temporary database no longer holds the last conversion.
     replaced = true;
     if (FileExists(path)) {
-      const int fault = seam::Fault(seam::FileOp::kTempRemove);
-      if (fault != 0) errno = fault;
-      if (fault != 0 || std::remove(path.c_str()) != 0) throw FileFailure(errno, path);
+      int error = seam::Fault(seam::FileOp::kTempRemove);
+      if (error == 0) error = RemoveFile(path);
+      if (error != 0) throw FileFailure(error, path);
     }
     if (!mEngine) mEngine = std::make_shared<dao::DBEngine>();
     mWs = mEngine->CreateWorkspace("", "admin", "", dao::dbUseJet);
@@ -74,9 +70,8 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
 
 bool modCSV::FileExists(const std::string& path) {
   // A link counts as a file, so a stale one at the temporary name is cleared too.
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return false;
-  return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+  const std::optional<FileStatus> status = StatusAt(path);
+  return status && (status->kind == FileKind::kRegular || status->kind == FileKind::kLink);
 }
 
 void modCSV::CloseCardDatabase() {

@@ -1,8 +1,5 @@
 #include "outlook/folder_store.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -10,6 +7,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/file.h"
 #include "platform/json.h"
 
 namespace tessaly::outlook {
@@ -137,24 +135,25 @@ class StoreApplication : public Application {
 }
 
 std::string ReadStoreFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  File file;
+  if (const int error = file.OpenForReading(path)) {
     Unavailable("cannot open the folder store \"" + path +
-                "\": " + std::generic_category().message(errno));
+                "\": " + std::generic_category().message(error));
   }
   std::string text;
   char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= kMaxStoreBytes) {
+  for (;;) {
+    size_t got = 0;
+    if (const int error = file.Read(buffer, sizeof buffer, got)) {
+      Unavailable("cannot read the folder store \"" + path +
+                  "\": " + std::generic_category().message(error));
+    }
+    if (got == 0) break;
     text.append(buffer, got);
+    if (text.size() > kMaxStoreBytes) {
+      Unavailable("the folder store \"" + path + "\" is too large");
+    }
   }
-  const int error = std::ferror(file) ? errno : 0;
-  std::fclose(file);
-  if (error != 0) {
-    Unavailable("cannot read the folder store \"" + path +
-                "\": " + std::generic_category().message(error));
-  }
-  if (text.size() > kMaxStoreBytes) Unavailable("the folder store \"" + path + "\" is too large");
   return text;
 }
 
@@ -198,11 +197,11 @@ std::shared_ptr<Application> OpenFolderStore(const std::string& path) {
 }
 
 std::shared_ptr<Application> CreateOutlookApplication() {
-  const char* path = std::getenv(kStoreVariable);
-  if (path == nullptr || *path == '\0') {
+  const std::optional<std::string> path = EnvironmentVariable(kStoreVariable);
+  if (!path || path->empty()) {
     Unavailable(std::string("no folder store is set in ") + kStoreVariable);
   }
-  return OpenFolderStore(path);
+  return OpenFolderStore(*path);
 }
 
 }  // namespace tessaly::outlook

@@ -23,6 +23,10 @@ Failure FileFailure(int errnum, const std::string& path, int32_t notFound) {
       number = err::kPermissionDenied;
       text = "Permission denied";
       break;
+    case EBUSY:
+      number = err::kPermissionDenied;
+      text = "Permission denied (in use by another program)";
+      break;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:

@@ -11,6 +11,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include "platform/win32.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -37,21 +39,29 @@ namespace {
 
 namespace {
 
-void Launch(const std::string& program, std::string commandLine) {
-  STARTUPINFOA startup{};
+// The program is always named apart from the command line: given only a command
+// line with an unquoted path, the system would try every blank as the path's end
+// (C:\Program.exe first).
+void Launch(const std::string& program, const std::string& commandLine) {
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    const DWORD error = GetLastError();
-    CannotStart(program, error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
-                         : error == ERROR_ACCESS_DENIED                                 ? EACCES
-                                                                                        : EINVAL);
+  std::wstring line = win32::Wide(commandLine);
+  if (!CreateProcessW(win32::Wide(program).c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &info)) {
+    CannotStart(program, win32::LastErrno());
   }
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
+}
+
+std::wstring SearchedPath(const std::string& program) {
+  wchar_t found[MAX_PATH + 1];
+  const DWORD n =
+      SearchPathW(nullptr, win32::Wide(program).c_str(), L".exe", MAX_PATH + 1, found, nullptr);
+  return n == 0 || n > MAX_PATH ? std::wstring() : std::wstring(found, n);
 }
 
 std::string Quoted(const std::string& text) {
@@ -75,13 +85,30 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 void StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
+  std::string path = program;
+  if (program.find_first_of("\\/:") == std::string::npos) {
+    path = win32::Utf8(SearchedPath(program));
+    if (path.empty()) CannotStart(program, ENOENT);
+  }
   std::string commandLine = Quoted(program);
-  for (const std::string& argument : arguments) commandLine += " " + Quoted(argument);
-  Launch(program, commandLine);
+  for (const std::string& argument : arguments) {
+    commandLine += ' ';
+    commandLine += Quoted(argument);
+  }
+  Launch(path, commandLine);
 }
 
 void StartCommandLine(const std::string& commandLine) {
-  Launch(commandLine, commandLine);
+  // A quoted program may be followed by arguments; an unquoted text is one path,
+  // blanks and all, as the registry often holds it.
+  if (!commandLine.empty() && commandLine[0] == '"') {
+    const size_t close = commandLine.find('"', 1);
+    if (close != std::string::npos) {
+      Launch(commandLine.substr(1, close - 1), commandLine);
+      return;
+    }
+  }
+  Launch(commandLine, Quoted(commandLine));
 }
 
 #else

@@ -12,9 +12,9 @@ namespace tessaly {
 // Failure when the program cannot be started.
 void StartProgram(const std::string& program, const std::vector<std::string>& arguments = {});
 
-// Starts a command line as found in the registry. On Windows it is handed to the
-// system as it stands; elsewhere the whole text names the program, so that paths
-// with blanks work.
+// Starts a command line as found in the registry: a program in quotes followed by
+// its arguments, or else a program's path that may hold blanks. No part of an
+// unquoted path is ever taken for the program.
 void StartCommandLine(const std::string& commandLine);
 
 #ifndef _WIN32

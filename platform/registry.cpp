@@ -10,6 +10,10 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <iterator>
+
+#include "platform/win32.h"
 #else
 #include <strings.h>
 
@@ -44,22 +48,24 @@ class WindowsRegistry : public Registry {
                    std::string& keyVal) override {
     HKEY key = nullptr;
     // Read access only: asking for more fails for users who may only read the key.
-    if (RegOpenKeyExA(reinterpret_cast<HKEY>(static_cast<intptr_t>(keyRoot)), keyName.c_str(), 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(reinterpret_cast<HKEY>(static_cast<intptr_t>(keyRoot)),
+                      win32::Wide(keyName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
       keyVal.clear();
       return false;
     }
-    char buffer[1024] = {};
+    wchar_t buffer[1024] = {};
     DWORD length = sizeof buffer;
     DWORD type = 0;
-    if (RegQueryValueExA(key, subKeyRef.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                         &length) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, win32::Wide(subKeyRef).c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer), &length) != ERROR_SUCCESS) {
       keyVal.clear();
       RegCloseKey(key);
       return false;
     }
     if (type == REG_SZ) {
-      keyVal = CutRegistryString(std::string_view(buffer, sizeof buffer), length);
+      std::wstring text(buffer, std::min<size_t>(length / sizeof(wchar_t), std::size(buffer)));
+      if (!text.empty() && text.back() == L'\0') text.pop_back();
+      keyVal = win32::Utf8(text);
     } else if (type == REG_DWORD) {
       uint32_t number = 0;
       std::memcpy(&number, buffer, sizeof number);

@@ -1,9 +1,7 @@
 #include "platform/sysinfo.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/failure.h"
+#include "platform/file.h"
 
 namespace tessaly {
 
@@ -16,8 +14,8 @@ void StartSysInfo(Registry& registry, const CommandStarter& start, Reporter& rep
     }
     if (registry.GetKeyValue(kHKeyLocalMachine, kSharedToolsLocationKey, "MSINFO", path)) {
       path += kMsInfoProgram;
-      std::error_code ignored;
-      if (std::filesystem::is_regular_file(path, ignored)) {
+      const std::optional<FileStatus> status = StatusAt(path, true);
+      if (status && status->kind == FileKind::kRegular) {
         start(path);
         return;
       }

@@ -8,10 +8,13 @@
 #include "platform/file_seam.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
+
+#include "platform/win32.h"
 #else
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -26,41 +29,25 @@ std::string UserTempFolder() {
   if (n == 0 || n > MAX_PATH) {
     throw Failure(err::kPathNotFound, "Path not found: the temporary folder");
   }
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-  std::string folder(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), folder.data(), size, nullptr,
-                      nullptr);
-  return folder;
-}
-
-TempFileLock::TempFileLock(const std::string& path) : path_(path) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
-  // No sharing: a second process cannot open the lock file while we hold it.
-  handle_ = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    throw Failure(err::kPermissionDenied,
-                  "The temporary database is in use by another Tessaly process: " + path);
+  const std::string folder = win32::Utf8(std::wstring(buffer, n));
+  if (const int fault = seam::Fault(seam::FileOp::kTempFolder)) {
+    throw FileFailure(fault, folder, err::kPathNotFound);
   }
-}
-
-TempFileLock::~TempFileLock() {
-  CloseHandle(handle_);
-}
-
-// Windows does not let a file opened without sharing be deleted or replaced.
-bool TempFileLock::Holds() const {
-  return true;
+  // The system names the folder whether or not it exists.
+  int error = 0;
+  const std::optional<FileStatus> status = StatusAt(folder, true, &error);
+  if (!status) throw FileFailure(error, folder, err::kPathNotFound);
+  if (status->kind != FileKind::kFolder) {
+    throw Failure(err::kPathFileAccess, "Temporary folder refused, it is not a folder: " + folder);
+  }
+  return folder;
 }
 
 #else
 
 std::string UserTempFolder() {
-  const char* env = std::getenv("TMPDIR");
-  std::string base = (env != nullptr && env[0] != '\0') ? env : "/tmp";
+  const std::optional<std::string> env = EnvironmentVariable("TMPDIR");
+  std::string base = env && !env->empty() ? *env : "/tmp";
   if (base.back() != '/') base += '/';
   const std::string folder = base + "tessaly-" + std::to_string(geteuid());
 
@@ -70,55 +57,46 @@ std::string UserTempFolder() {
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     throw FileFailure(errno, folder, err::kPathNotFound);
   }
-  struct stat st {};
-  if (lstat(folder.c_str(), &st) != 0) throw FileFailure(errno, folder, err::kPathNotFound);
-  if (S_ISLNK(st.st_mode)) {
+  int error = 0;
+  const std::optional<FileStatus> status = StatusAt(folder, false, &error);
+  if (!status) throw FileFailure(error, folder, err::kPathNotFound);
+  if (status->kind == FileKind::kLink) {
     throw Failure(err::kPathFileAccess,
                   "Temporary folder refused, it is a symbolic link: " + folder);
   }
-  if (!S_ISDIR(st.st_mode)) {
+  if (status->kind != FileKind::kFolder) {
     throw Failure(err::kPathFileAccess, "Temporary folder refused, it is not a folder: " + folder);
   }
-  if (st.st_uid != geteuid()) {
+  if (!status->ownedByUser) {
     throw Failure(err::kPermissionDenied,
                   "Temporary folder refused, it belongs to another user: " + folder);
   }
-  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
+  if ((status->permissions & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
     throw FileFailure(errno, folder, err::kPathNotFound);
   }
   return folder + '/';
 }
 
+#endif
+
 TempFileLock::TempFileLock(const std::string& path) : path_(path) {
-  if (const int fault = seam::Fault(seam::FileOp::kLockOpen)) {
-    throw FileFailure(fault, path, err::kPathNotFound);
-  }
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd_ < 0) throw FileFailure(errno, path, err::kPathNotFound);
-  const std::optional<FileIdentity> identity = IdentityOf(fd_);
-  if (!identity) {
-    const int e = errno;
-    close(fd_);
-    throw FileFailure(e, path, err::kPathNotFound);
-  }
-  identity_ = *identity;
-  if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    close(fd_);
+  int error = seam::Fault(seam::FileOp::kLockOpen);
+  if (error == 0) error = file_.OpenExclusive(path);
+  // Only a lock held elsewhere means another Tessaly; a missing or unwritable folder
+  // is told as what it is.
+  if (error == EBUSY) {
     throw Failure(err::kPermissionDenied,
                   "The temporary database is in use by another Tessaly process: " + path);
   }
-  // Any other error: the file system cannot lock, and the run goes on unguarded.
-}
-
-TempFileLock::~TempFileLock() {
-  close(fd_);
+  if (error != 0) throw FileFailure(error, path, err::kPathNotFound);
+  const std::optional<FileStatus> status = file_.Status();
+  if (!status) throw FileFailure(errno, path, err::kPathNotFound);
+  identity_ = status->identity;
 }
 
 bool TempFileLock::Holds() const {
-  const std::optional<FileIdentity> now = IdentityAt(path_);
-  return now && *now == identity_;
+  const std::optional<FileStatus> now = StatusAt(path_);
+  return now && now->identity == identity_;
 }
-
-#endif
 
 }  // namespace tessaly

@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "platform/file_identity.h"
+#include "platform/file.h"
 
 namespace tessaly {
 
 // The folder, ending with a path separator. On Windows the folder the system
-// reports; elsewhere $TMPDIR (or /tmp) followed by a folder only this user can
-// enter, "tessaly-<uid>", created on first use. Throws Failure when that folder
-// cannot be made or is not safely ours (a symbolic link, or another user's).
+// reports (from TMP or TEMP), which is the user's own; elsewhere $TMPDIR (or /tmp) followed by a
+// folder only this user can enter, "tessaly-<uid>", created on first use. Throws Failure when that
+// folder cannot be made or is not safely ours (a symbolic link, or another user's).
 std::string UserTempFolder();
 
 // An exclusive lock on a file (created if absent), held until destroyed, so that
@@ -20,7 +20,6 @@ class TempFileLock {
  public:
   // Throws Failure when another process holds the lock or the file cannot be made.
   explicit TempFileLock(const std::string& path);
-  ~TempFileLock();
   TempFileLock(const TempFileLock&) = delete;
   TempFileLock& operator=(const TempFileLock&) = delete;
 
@@ -31,12 +30,8 @@ class TempFileLock {
 
  private:
   std::string path_;
-#ifdef _WIN32
-  void* handle_;
-#else
-  int fd_;
+  File file_;
   FileIdentity identity_;
-#endif
 };
 
 }  // namespace tessaly

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/file_identity.h"
+#include "platform/file.h"
 
 namespace tessaly::dao {
 

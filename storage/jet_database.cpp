@@ -1,11 +1,10 @@
 #include "storage/jet_database.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cassert>
 #include <cctype>
 
+#include "platform/file.h"
 #include "storage/catalog.h"
 #include "storage/data_page.h"
 #include "storage/index_leaf.h"
@@ -108,7 +107,7 @@ JetDatabase::JetDatabase(const std::string& path)
     queries_.reset();
     relationships_.reset();
     file_.reset();
-    ::unlink(path.c_str());
+    RemoveFile(path);
     throw;
   }
   open_ = true;

@@ -73,8 +73,14 @@ Page UnmaskHeaderPage(const Page& stored) {
 double JetDateNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+  // The local time of day as seconds since 1970, as if it were UTC.
+#ifdef _WIN32
+  localtime_s(&local, &now);
+  const double seconds = static_cast<double>(_mkgmtime(&local));
+#else
   localtime_r(&now, &local);
   const double seconds = static_cast<double>(now) + static_cast<double>(local.tm_gmtoff);
+#endif
   // 25569 days from 1899-12-30 to 1970-01-01.
   return seconds / 86400.0 + 25569.0;
 }

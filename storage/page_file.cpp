@@ -1,8 +1,5 @@
 #include "storage/page_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -42,28 +39,21 @@ ScopedPageLimitForTesting::~ScopedPageLimitForTesting() {
 }
 
 PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
-  // O_EXCL with O_CREAT refuses any existing name, a dangling symbolic link too.
-  if (const int fault = seam::Fault(seam::FileOp::kDatabaseCreate)) {
-    errno = fault;
-  } else {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  }
-  if (fd_ < 0) {
-    const int error = errno;
-    if (error == EEXIST || error == ELOOP) {
+  int error = seam::Fault(seam::FileOp::kDatabaseCreate);
+  if (error == 0) error = file_.CreateNew(path);
+  if (error != 0) {
+    if (error == EEXIST) {
       throw Failure(dao::err::kDatabaseExists,
                     "Database '" + path + "' already exists; a new database needs a free name.");
     }
     throw Failure(dao::err::kCannotOpenFile,
                   "Cannot create database '" + path + "': " + std::strerror(error) + ".");
   }
-  if (const auto identity = IdentityOf(fd_)) identity_ = *identity;
+  if (const auto status = file_.Status()) identity_ = status->identity;
   batch_.resize(static_cast<size_t>(kBatchPages) * kPageSize);
 }
 
-PageFile::~PageFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
+PageFile::~PageFile() = default;
 
 void PageFile::CheckRoom(uint32_t count) const {
   if (static_cast<uint64_t>(pageCount_) + count + reserve_ > limit_) {
@@ -94,26 +84,16 @@ void PageFile::CheckUsable() const {
     throw Failure(dao::err::kDiskIo,
                   "Database '" + path_ + "' is incomplete: an earlier write to it failed.");
   }
-  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+  if (!file_.IsOpen()) throw Failure(dao::err::kObjectClosed, "The database is closed.");
 }
 
 void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = -1;
-    if (const int fault = seam::Fault(seam::FileOp::kPageWrite)) {
-      errno = fault;
-    } else {
-      n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
-    }
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      // Whatever part of the pages reached the file, the file is no longer whole.
-      damaged_ = true;
-      ThrowIo("Writing database", path_, errno);
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
+  int error = seam::Fault(seam::FileOp::kPageWrite);
+  if (error == 0) error = file_.WriteAt(offset, data, size);
+  if (error != 0) {
+    // Whatever part of the pages reached the file, the file is no longer whole.
+    damaged_ = true;
+    ThrowIo("Writing database", path_, error);
   }
 }
 
@@ -137,43 +117,32 @@ void PageFile::Flush() {
 }
 
 void PageFile::Read(uint32_t page, uint8_t* data) {
-  if (fd_ < 0) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+  if (!file_.IsOpen()) throw Failure(dao::err::kObjectClosed, "The database is closed.");
   if (batchPages_ > 0 && page >= batchFirst_ && page < batchFirst_ + batchPages_) Flush();
   size_t done = 0;
   const uint64_t offset = static_cast<uint64_t>(page) * kPageSize;
   while (done < kPageSize) {
-    ssize_t n = -1;
-    if (const int fault = seam::Fault(seam::FileOp::kPageRead)) {
-      errno = fault;
-    } else {
-      n = ::pread(fd_, data + done, kPageSize - done, static_cast<off_t>(offset + done));
-    }
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowIo("Reading database", path_, errno);
-    }
-    if (n == 0) {
+    size_t got = 0;
+    int error = seam::Fault(seam::FileOp::kPageRead);
+    if (error == 0) error = file_.ReadAt(offset + done, data + done, kPageSize - done, got);
+    if (error != 0) ThrowIo("Reading database", path_, error);
+    if (got == 0) {
       // A page allocated but not yet written reads as zeros.
       std::memset(data + done, 0, kPageSize - done);
       break;
     }
-    done += static_cast<size_t>(n);
+    done += got;
   }
 }
 
 void PageFile::Close() {
-  if (fd_ < 0 && !damaged_) return;
+  if (!file_.IsOpen() && !damaged_) return;
   CheckUsable();
   Flush();
-  const int fd = fd_;
-  fd_ = -1;
   // Complete for every reader of the file; copies are made durable by whoever copies.
-  int error = seam::Fault(seam::FileOp::kDatabaseClose);
-  if (error != 0) {
-    ::close(fd);
-  } else if (::close(fd) != 0) {
-    error = errno;
-  }
+  const int fault = seam::Fault(seam::FileOp::kDatabaseClose);
+  const int closed = file_.Close();
+  const int error = fault != 0 ? fault : closed;
   if (error != 0) {
     damaged_ = true;
     ThrowIo("Closing database", path_, error);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_identity.h"
+#include "platform/file.h"
 #include "storage/jet_format.h"
 
 namespace tessaly::jet {
@@ -52,7 +52,7 @@ class PageFile {
   void Flush();
   // Flushes and closes; later calls do nothing.
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_.IsOpen(); }
   // A write or close failed: the file misses pages for good, and every later
   // write or close fails too.
   bool IsDamaged() const { return damaged_; }
@@ -63,7 +63,7 @@ class PageFile {
   void WriteAt(uint64_t offset, const uint8_t* data, size_t size);
   void CheckUsable() const;
 
-  int fd_ = -1;
+  File file_;
   std::string path_;
   uint32_t pageCount_ = 0;
   uint32_t limit_;

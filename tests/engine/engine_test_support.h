@@ -4,7 +4,6 @@
 // scratch folder.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/recording_reporter.h"
+#include "tests/support/test_platform.h"
 
 namespace tessaly::test {
 
@@ -62,17 +62,18 @@ inline std::vector<std::string> FolderEntries(const std::filesystem::path& folde
   return names;
 }
 
-// A fresh folder per test, also $TMPDIR so the temporary database is the test's own.
+// A fresh folder per test whose "tmp" is the temporary folder ($TMPDIR, on Windows
+// TMP), so the temporary database is the test's own.
 class ScratchFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     static const auto base = std::filesystem::temp_directory_path();  // before $TMPDIR moves
-    dir_ = base / ("tessaly-engine-test-" + std::to_string(::getpid()) + "-" +
+    dir_ = base / ("tessaly-engine-test-" + std::to_string(ProcessId()) + "-" +
                    info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "tmp");
-    ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+    SetEnv(kWindows ? "TMP" : "TMPDIR", (dir_ / "tmp").string());
   }
   void TearDown() override {
     std::error_code ec;
@@ -80,7 +81,11 @@ class ScratchFolderTest : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string TempFolder() const {
+#ifdef _WIN32
+    return (dir_ / "tmp").string();
+#else
     return (dir_ / "tmp" / ("tessaly-" + std::to_string(::geteuid()))).string();
+#endif
   }
   // Writes body to name and returns its path.
   std::string In(const std::string& body, const std::string& name = "in.csv") const {

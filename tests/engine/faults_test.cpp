@@ -4,7 +4,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <csignal>
 
@@ -73,7 +75,8 @@ TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
     calls.push_back(seam::Calls(static_cast<FileOp>(op)));
   }
   EXPECT_GT(seam::Calls(FileOp::kPageWrite), 4);
-  EXPECT_EQ(seam::Calls(FileOp::kCopyLink), 1);  // the copy had no name until complete
+  // The copy had no name until complete, where the system has such files.
+  EXPECT_EQ(seam::Calls(FileOp::kCopyLink), kWindows ? 0 : 1);
 
   int failedRuns = 0;
   for (size_t index = 0; index < calls.size(); ++index) {
@@ -101,10 +104,12 @@ TEST_F(FaultTest, EveryFileOperationFailingOnceOrForGood) {
           continue;
         }
         EXPECT_THAT(outcome.said, Contains("MDB file saved."));
-        const size_t rows = Read(Reader::kMdbReader, out, "tblCardData").rows.size();
+        const size_t rows = CardRowCount(out);
         EXPECT_EQ(outcome.said.back(),
                   "Cards written: " + std::to_string(rows) + ", cards failed: 0.");
-        EXPECT_EQ(Read(Reader::kMdbTools, out, "tblCardData").rows.size(), rows);
+        if (kReadersRunHere) {
+          EXPECT_EQ(Read(Reader::kMdbReader, out, "tblCardData").rows.size(), rows);
+        }
       }
     }
   }
@@ -142,8 +147,7 @@ TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
   ASSERT_TRUE(m.ConvertCardFile());
   EXPECT_FALSE(m.mDbDamaged);
   EXPECT_TRUE(m.SaveCardDatabase(Path("dest/out.mdb")));
-  EXPECT_EQ(Read(Reader::kMdbTools, Path("dest/out.mdb"), "tblCardData").rows.size(),
-            size_t{kCards});
+  EXPECT_EQ(CardRowCount(Path("dest/out.mdb")), size_t{kCards});
 }
 
 // The lock guards the database, not a name: a second process that could take the
@@ -158,6 +162,14 @@ TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
     modCSV first(reporter), second(otherReporter);
     ASSERT_TRUE(first.OpenCardFile(Path("in.csv"), names));
     ASSERT_TRUE(first.ConvertCardFile());
+    if (kWindows) {
+      // Windows lets nobody remove or replace either file while it is held open.
+      std::error_code denied;
+      std::filesystem::remove(removeLock ? TempFolder() + "\\~trns.lock" : first.mTempDbPath,
+                              denied);
+      EXPECT_TRUE(denied);
+      continue;
+    }
     if (removeLock) {
       std::filesystem::remove(TempFolder() + "/~trns.lock");
       ASSERT_TRUE(second.OpenCardFile(Path("other.csv"), names));
@@ -177,6 +189,12 @@ TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
 // with a name (killed after naming it) goes with the next save.
 TEST_F(FaultTest, KilledSaveLeavesNoCopy) {
   const std::string out = Path("dest/out.mdb");
+#ifdef _WIN32
+  // No fork here, and no unnamed files: a killed save leaves its named copy, which
+  // the next save removes once its process is gone.
+  WriteFile(out, "old contents");
+  WriteFile(Path("dest/.out.mdb.tessaly-2147483644-1.part"), "left by a killed save");
+#else
   for (const FileOp killAt : {FileOp::kCopyData, FileOp::kCopyFlush, FileOp::kCopyClose}) {
     WriteFile(out, "old contents");
     const pid_t child = ::fork();
@@ -194,9 +212,10 @@ TEST_F(FaultTest, KilledSaveLeavesNoCopy) {
       EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
     }
   }
+#endif
   // Killed after naming its copy; a copy of a running process stays.
   const std::string running =
-      Path("dest/.out.mdb.tessaly-" + std::to_string(::getpid()) + "-999.part");
+      Path("dest/.out.mdb.tessaly-" + std::to_string(ProcessId()) + "-999.part");
   WriteFile(running, "in progress");
   EXPECT_EQ(FolderEntries(Path("dest")).size(), 3u);
   ASSERT_EQ(Convert(out).status, kExitConverted);

@@ -1,13 +1,13 @@
 #include "outlook/folder_store.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "tests/outlook/failure_of.h"
+#include "tests/support/test_platform.h"
 
 namespace tessaly::outlook {
 namespace {
@@ -26,15 +26,15 @@ constexpr const char* kTwoStores = R"({"stores": [
 class FolderStore : public testing::Test {
  protected:
   void TearDown() override {
-    unsetenv(kStoreVariable);
+    test::SetEnv(kStoreVariable, "");
     fs::remove(path_);
   }
   void Use(const std::string& text) {
     std::ofstream(path_, std::ios::binary) << text;
-    setenv(kStoreVariable, path_.c_str(), 1);
+    test::SetEnv(kStoreVariable, path_.string());
   }
   const fs::path path_ =
-      fs::temp_directory_path() / ("outlook_store_" + std::to_string(::getpid()) + ".json");
+      fs::temp_directory_path() / ("outlook_store_" + std::to_string(test::ProcessId()) + ".json");
 };
 
 TEST_F(FolderStore, LooksUpTheDefaultStoreOnly) {

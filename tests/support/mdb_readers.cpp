@@ -1,6 +1,8 @@
 #include "tests/support/mdb_readers.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,19 @@ namespace tessaly {
 namespace {
 
 using Json = nlohmann::json;
+
+#ifdef _WIN32
+
+[[noreturn]] void RunLines(const std::vector<std::string>& argv,
+                           const std::function<void(std::string_view)>& /*onLine*/) {
+  throw std::runtime_error(argv.front() + ": the independent readers run on Linux only");
+}
+
+bool OnPath(const std::string& /*program*/) {
+  return false;
+}
+
+#else
 
 // Hands every stdout line to onLine. An exception from onLine or any sign of
 // failure throws with the command line and the reader's stderr. The locale must be
@@ -64,6 +79,8 @@ void RunLines(const std::vector<std::string>& argv,
 bool OnPath(const std::string& program) {
   return std::system(("command -v '" + program + "' >/dev/null").c_str()) == 0;
 }
+
+#endif
 
 // mdb-schema prints "CREATE TABLE [name]\n (\n", a line per column and "\n);". Text
 // sizes are in characters; other types than these three keep mdbtools' names.

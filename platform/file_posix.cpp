@@ -1,0 +1,272 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+#include "platform/file.h"
+
+namespace tessaly {
+
+namespace {
+
+FileStatus FromStat(const struct stat& st) {
+  FileStatus status;
+  if (S_ISREG(st.st_mode))
+    status.kind = FileKind::kRegular;
+  else if (S_ISDIR(st.st_mode))
+    status.kind = FileKind::kFolder;
+  else if (S_ISLNK(st.st_mode))
+    status.kind = FileKind::kLink;
+  else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+    status.kind = FileKind::kDevice;
+  else if (S_ISFIFO(st.st_mode))
+    status.kind = FileKind::kFifo;
+  else if (S_ISSOCK(st.st_mode))
+    status.kind = FileKind::kSocket;
+  status.size = static_cast<uint64_t>(st.st_size);
+  status.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  status.permissions = static_cast<uint32_t>(st.st_mode & 07777);
+  status.ownedByUser = st.st_uid == ::geteuid();
+  status.writable = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+  return status;
+}
+
+int ErrorOr(bool ok) {
+  return ok ? 0 : errno;
+}
+
+}  // namespace
+
+File::~File() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+bool File::IsOpen() const {
+  return fd_ >= 0;
+}
+
+int File::OpenForReading(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return errno;
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(std::exchange(fd_, -1));
+    return EISDIR;
+  }
+  return 0;
+}
+
+int File::CreateNew(const std::string& path, uint32_t permissions) {
+  // O_EXCL with O_CREAT refuses any existing name, a dangling symbolic link too.
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+               static_cast<mode_t>(permissions));
+  return fd_ >= 0 ? 0 : errno == ELOOP ? EEXIST : errno;
+}
+
+int File::OpenExclusive(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd_ < 0) return errno;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(std::exchange(fd_, -1));
+    return EBUSY;
+  }
+  return 0;
+}
+
+int File::CreateUnnamed(const std::string& folder) {
+#ifdef O_TMPFILE
+  // Naming it later goes through /proc.
+  if (::access("/proc/self/fd", X_OK) != 0) return ENOTSUP;
+  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  return fd_ >= 0 ? 0 : ENOTSUP;
+#else
+  (void)folder;
+  return ENOTSUP;
+#endif
+}
+
+int File::GiveName(const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return ErrorOr(::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0);
+}
+
+int File::Read(void* data, size_t size, size_t& got) {
+  got = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd_, data, size);
+    if (n >= 0) {
+      got = static_cast<size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+int File::ReadAt(uint64_t offset, void* data, size_t size, size_t& got) {
+  got = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd_, data, size, static_cast<off_t>(offset));
+    if (n >= 0) {
+      got = static_cast<size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+int File::Write(const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, bytes, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes += n;
+    size -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int File::WriteAt(uint64_t offset, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return 0;
+}
+
+int File::CopyFrom(File& source) {
+#ifdef __linux__
+  // A clone shares the blocks (btrfs, XFS); the kernel copy avoids a round trip
+  // through this process. Each falls back when the file system cannot.
+  if (::ioctl(fd_, FICLONE, source.fd_) == 0) return 0;
+  for (;;) {
+    const ssize_t n = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, size_t{1} << 30, 0);
+    if (n > 0) continue;
+    if (n == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    break;  // not here: through a buffer, from where it stands
+  }
+#endif
+  constexpr size_t kChunk = size_t{1} << 20;
+  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
+  for (;;) {
+    size_t got = 0;
+    if (const int error = source.Read(buffer.get(), kChunk, got)) return error;
+    if (got == 0) return 0;
+    if (const int error = Write(buffer.get(), got)) return error;
+  }
+}
+
+int File::SetPermissions(uint32_t permissions) {
+  return ErrorOr(::fchmod(fd_, static_cast<mode_t>(permissions)) == 0);
+}
+
+int File::Sync() {
+  return ErrorOr(::fsync(fd_) == 0);
+}
+
+int File::Close() {
+  if (fd_ < 0) return 0;
+  // The descriptor is gone whatever close says; retrying could close another one.
+  return ErrorOr(::close(std::exchange(fd_, -1)) == 0);
+}
+
+std::optional<FileStatus> File::Status() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return std::nullopt;
+  return FromStat(st);
+}
+
+std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks, int* error) {
+  struct stat st {};
+  const int rc = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  if (rc != 0) {
+    if (error != nullptr) *error = errno;
+    return std::nullopt;
+  }
+  FileStatus status = FromStat(st);
+  // Root may write anything; what counts is whether a plain write would go through.
+  status.writable = status.writable && ::access(path.c_str(), W_OK) == 0;
+  return status;
+}
+
+std::string ResolvedPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? resolved.get() : "";
+}
+
+int RemoveFile(const std::string& path) {
+  return ErrorOr(::unlink(path.c_str()) == 0);
+}
+
+int RenameOver(const std::string& from, const std::string& to) {
+  return ErrorOr(::rename(from.c_str(), to.c_str()) == 0);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+int CurrentProcessId() {
+  return static_cast<int>(::getpid());
+}
+
+bool ProcessMayRun(long pid) {
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace tessaly
