@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then each fuzz target for a short while.
+# and UndefinedBehaviorSanitizer, once cross-built for Windows and run under Wine,
+# then each fuzz target for a short while.
 # Installs what the tests need first. Each stage reports how long it took.
 # TESSALY_FUZZ_SECONDS sets the time per fuzz target (default 15).
 set -euo pipefail
@@ -28,11 +29,12 @@ run_suite() {
 
 total=$SECONDS
 stage "installing what the tests need" scripts/install-deps.sh test
-stage "tests" run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+stage "tests" run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALY_WINDOWS_CONVERTER=
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
   run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
+stage "Windows build under Wine" scripts/windows-tests.sh
 stage "fuzzing" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-15}"
 echo "All tests passed in $((SECONDS - total)) s."

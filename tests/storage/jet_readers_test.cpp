@@ -146,7 +146,9 @@ TEST_F(JetReaders, OneHundredThousandRowsNeedTheReferenceUsageMap) {
 // Beyond the rows, Access relies on the catalog's containers, the AllowZeroLength
 // properties, and a header block that unmasks to no password.
 TEST_F(JetReaders, EmptyTableCatalogPropertiesAndHeader) {
-  if (!kReadersRunHere) GTEST_SKIP() << "reads the file with mdbtools and mdb-reader only";
+  if (!kReadersRunHere)
+    GTEST_SKIP() << "mdbtools and mdb-reader are Linux programs: they read the Windows converter's "
+                    "files on Linux";
   const std::time_t before = std::time(nullptr);
   Create();
   EXPECT_EQ(FailureNumber([&] { rs_->MoveFirst(); }), dao::err::kNoCurrentRecord);
