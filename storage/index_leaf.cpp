@@ -67,7 +67,11 @@ void SortIndexEntries(std::vector<IndexEntry>& entries) {
   // keys end below every character code, Longs have one length), and the
   // big-endian row pointer sorts as the number.
   std::sort(entries.begin(), entries.end(), [](const IndexEntry& x, const IndexEntry& y) {
-    return std::tie(x.key, x.pageRow) < std::tie(y.key, y.pageRow);
+    // Spelled out: GCC 12 misreads the vector comparison inside std::tie at -O3.
+    if (x.key != y.key) {
+      return std::lexicographical_compare(x.key.begin(), x.key.end(), y.key.begin(), y.key.end());
+    }
+    return x.pageRow < y.pageRow;
   });
 }
 

@@ -49,12 +49,7 @@ class ConvertCliTest : public ScratchFolderTest {
     // cmd takes off the outermost quotes of the whole line.
     const int status = std::system(
         ("\"" + command + " >\"" + Path("stdout") + "\" 2>\"" + Path("stderr") + "\"\"").c_str());
-    // The console's line ends; the messages themselves hold no CR.
-    auto lines = [](std::string text) {
-      std::erase(text, '\r');
-      return text;
-    };
-    return {status, lines(ReadFile(Path("stdout"))), lines(ReadFile(Path("stderr")))};
+    return {status, ConsoleLines(ReadFile(Path("stdout"))), ConsoleLines(ReadFile(Path("stderr")))};
 #else
     std::string command = asNobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
     command += TESSALY_CONVERT_PATH;

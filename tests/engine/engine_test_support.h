@@ -54,12 +54,36 @@ inline std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// A Windows console's CR LF line ends as LF. Any other CR stays, so a doubled one
+// shows.
+inline std::string ConsoleLines(std::string text) {
+  size_t kept = 0;
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') continue;
+    text[kept++] = text[at];
+  }
+  text.resize(kept);
+  return text;
+}
+
 inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());
   }
   return names;
+}
+
+// Windows does not delete a read-only file: a test's read-only file would outlive it
+// and fail the next run's clean start.
+inline void RemoveAll(const std::filesystem::path& folder) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+    std::filesystem::permissions(
+        entry.path(), std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ignored);
+  }
+  std::filesystem::remove_all(folder, ignored);
 }
 
 // A fresh folder per test whose "tmp" is the temporary folder ($TMPDIR, on Windows
@@ -71,14 +95,11 @@ class ScratchFolderTest : public ::testing::Test {
     static const auto base = std::filesystem::temp_directory_path();  // before $TMPDIR moves
     dir_ = base / ("tessaly-engine-test-" + std::to_string(ProcessId()) + "-" +
                    info->test_suite_name() + "-" + info->name());
-    std::filesystem::remove_all(dir_);
+    RemoveAll(dir_);
     std::filesystem::create_directories(dir_ / "tmp");
     SetEnv(kWindows ? "TMP" : "TMPDIR", (dir_ / "tmp").string());
   }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  void TearDown() override { RemoveAll(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::string TempFolder() const {
 #ifdef _WIN32

@@ -96,9 +96,7 @@ class WindowsConverter : public ScratchFolderTest {
                                 "' >stdout 2>stderr </dev/null";
     const int status = std::system(command.c_str());
     auto text = [&](const char* name) {
-      std::string bytes = ReadFile(std::filesystem::path(folder) / name);
-      std::erase(bytes, '\r');  // the Windows console's line ends
-      return bytes;
+      return ConsoleLines(ReadFile(std::filesystem::path(folder) / name));
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text("stdout"), text("stderr")};
   }
