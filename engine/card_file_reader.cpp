@@ -16,9 +16,10 @@ constexpr size_t kBlock = size_t{1} << 20;
 }
 
 CardFileReader::CardFileReader(const std::string& path) : path_(path) {
-  int error = seam::Fault(seam::FileOp::kExportOpen);
-  if (error == 0) error = file_.OpenForReading(path);
-  if (error != 0) throw FileFailure(error, path);
+  if (const int error =
+          seam::Attempt(seam::FileOp::kExportOpen, [&] { return file_.OpenForReading(path); })) {
+    throw FileFailure(error, path);
+  }
   const std::optional<FileStatus> status = file_.Status();
   if (!status) throw FileFailure(errno, path);
   size_ = status->kind == FileKind::kRegular ? status->size : 0;
@@ -46,9 +47,10 @@ bool CardFileReader::Fill() {
     return !eof_;
   }
   size_t got = 0;
-  int error = seam::Fault(seam::FileOp::kExportRead);
-  if (error == 0) error = file_.Read(buffer_.get(), kBlock, got);
-  if (error != 0) throw FileFailure(error, path_);
+  if (const int error = seam::Attempt(seam::FileOp::kExportRead,
+                                      [&] { return file_.Read(buffer_.get(), kBlock, got); })) {
+    throw FileFailure(error, path_);
+  }
   end_ = got;
   eof_ = got == 0;
   return !eof_;

@@ -34,13 +34,6 @@ class PartFile {
 constexpr const char* kPartMark = ".tessaly-";
 constexpr const char* kPartEnd = ".part";
 
-// The planned failure of op, else what `action` returns.
-template <typename Action>
-int Try(FileOp op, Action action) {
-  const int fault = seam::Fault(op);
-  return fault != 0 ? fault : action();
-}
-
 const char* KindOf(FileKind kind) {
   switch (kind) {
     case FileKind::kDevice:
@@ -84,7 +77,7 @@ void RemoveLeftovers(const std::string& folder, const std::string& base) {
 void ReplaceFileWithCopy(const std::string& from, const std::string& to,
                          std::optional<FileIdentity> source) {
   File in;
-  if (const int error = Try(FileOp::kCopyOpen, [&] { return in.OpenForReading(from); })) {
+  if (const int error = seam::Attempt(FileOp::kCopyOpen, [&] { return in.OpenForReading(from); })) {
     throw FileFailure(error, from);
   }
   if (source) {
@@ -129,10 +122,12 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   File out;
   // Unnamed until complete, so a kill leaves nothing behind; where the system has
   // no such files the copy is named from the start.
-  const bool unnamed = Try(FileOp::kCopyOpen, [&] { return out.CreateUnnamed(folder); }) == 0;
+  const bool unnamed =
+      seam::Attempt(FileOp::kCopyOpen, [&] { return out.CreateUnnamed(folder); }) == 0;
   for (int attempt = 0; !out.IsOpen(); ++attempt) {
     part.Set(partName());
-    const int error = Try(FileOp::kCopyOpen, [&] { return out.CreateNew(part.path(), 0666); });
+    const int error =
+        seam::Attempt(FileOp::kCopyOpen, [&] { return out.CreateNew(part.path(), 0666); });
     if (error != 0) {
       part.Keep();  // not ours
       if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
@@ -141,16 +136,16 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   // Keep the access rights of the file being replaced.
   if (existing) (void)out.SetPermissions(existing->permissions);
 
-  if (const int error = Try(FileOp::kCopyData, [&] { return out.CopyFrom(in); })) {
+  if (const int error = seam::Attempt(FileOp::kCopyData, [&] { return out.CopyFrom(in); })) {
     throw FileFailure(error, to);
   }
-  if (const int error = Try(FileOp::kCopyFlush, [&] { return out.Sync(); })) {
+  if (const int error = seam::Attempt(FileOp::kCopyFlush, [&] { return out.Sync(); })) {
     throw FileFailure(error, to);
   }
   if (unnamed) {
     for (int attempt = 0;; ++attempt) {
       part.Set(partName());
-      const int error = Try(FileOp::kCopyLink, [&] { return out.GiveName(part.path()); });
+      const int error = seam::Attempt(FileOp::kCopyLink, [&] { return out.GiveName(part.path()); });
       if (error == 0) break;
       part.Keep();
       if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
@@ -159,7 +154,8 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   const int fault = seam::Fault(FileOp::kCopyClose);
   const int closed = out.Close();
   if (fault != 0 || closed != 0) throw FileFailure(fault != 0 ? fault : closed, to);
-  if (const int error = Try(FileOp::kRename, [&] { return RenameOver(part.path(), target); })) {
+  if (const int error =
+          seam::Attempt(FileOp::kRename, [&] { return RenameOver(part.path(), target); })) {
     throw FileFailure(error, to);
   }
   part.Keep();

@@ -47,9 +47,10 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     // From here the temporary database no longer holds the last conversion.
     replaced = true;
     if (FileExists(path)) {
-      int error = seam::Fault(seam::FileOp::kTempRemove);
-      if (error == 0) error = RemoveFile(path);
-      if (error != 0) throw FileFailure(error, path);
+      if (const int error =
+              seam::Attempt(seam::FileOp::kTempRemove, [&] { return RemoveFile(path); })) {
+        throw FileFailure(error, path);
+      }
     }
     if (!mEngine) mEngine = std::make_shared<dao::DBEngine>();
     mWs = mEngine->CreateWorkspace("", "admin", "", dao::dbUseJet);

@@ -29,6 +29,13 @@ enum class FileOp {
 // 0 to let the operation run; else the errno it is to fail with.
 int Fault(FileOp op);
 
+// The failure planned for op, else what action returns (0 or an errno value).
+template <typename Action>
+int Attempt(FileOp op, Action&& action) {
+  const int fault = Fault(op);
+  return fault != 0 ? fault : action();
+}
+
 // Calls of op since the last ResetCalls, faulted ones included.
 int Calls(FileOp op);
 void ResetCalls();

@@ -80,8 +80,8 @@ std::string UserTempFolder() {
 #endif
 
 TempFileLock::TempFileLock(const std::string& path) : path_(path) {
-  int error = seam::Fault(seam::FileOp::kLockOpen);
-  if (error == 0) error = file_.OpenExclusive(path);
+  const int error =
+      seam::Attempt(seam::FileOp::kLockOpen, [&] { return file_.OpenExclusive(path); });
   // Only a lock held elsewhere means another Tessaly; a missing or unwritable folder
   // is told as what it is.
   if (error == EBUSY) {

@@ -39,9 +39,8 @@ ScopedPageLimitForTesting::~ScopedPageLimitForTesting() {
 }
 
 PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
-  int error = seam::Fault(seam::FileOp::kDatabaseCreate);
-  if (error == 0) error = file_.CreateNew(path);
-  if (error != 0) {
+  if (const int error =
+          seam::Attempt(seam::FileOp::kDatabaseCreate, [&] { return file_.CreateNew(path); })) {
     if (error == EEXIST) {
       throw Failure(dao::err::kDatabaseExists,
                     "Database '" + path + "' already exists; a new database needs a free name.");
@@ -88,9 +87,8 @@ void PageFile::CheckUsable() const {
 }
 
 void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
-  int error = seam::Fault(seam::FileOp::kPageWrite);
-  if (error == 0) error = file_.WriteAt(offset, data, size);
-  if (error != 0) {
+  if (const int error = seam::Attempt(seam::FileOp::kPageWrite,
+                                      [&] { return file_.WriteAt(offset, data, size); })) {
     // Whatever part of the pages reached the file, the file is no longer whole.
     damaged_ = true;
     ThrowIo("Writing database", path_, error);
@@ -123,9 +121,11 @@ void PageFile::Read(uint32_t page, uint8_t* data) {
   const uint64_t offset = static_cast<uint64_t>(page) * kPageSize;
   while (done < kPageSize) {
     size_t got = 0;
-    int error = seam::Fault(seam::FileOp::kPageRead);
-    if (error == 0) error = file_.ReadAt(offset + done, data + done, kPageSize - done, got);
-    if (error != 0) ThrowIo("Reading database", path_, error);
+    if (const int error = seam::Attempt(seam::FileOp::kPageRead, [&] {
+          return file_.ReadAt(offset + done, data + done, kPageSize - done, got);
+        })) {
+      ThrowIo("Reading database", path_, error);
+    }
     if (got == 0) {
       // A page allocated but not yet written reads as zeros.
       std::memset(data + done, 0, kPageSize - done);
