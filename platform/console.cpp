@@ -1,15 +1,11 @@
 #include "platform/console.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// After windows.h, which it needs.
+// clang-format off
+#include "platform/win32.h"  // first: the two below need windows.h
 #include <io.h>
 #include <shellapi.h>
-
-#include "platform/win32.h"
+// clang-format on
 #else
 #include <unistd.h>
 #endif

@@ -82,6 +82,8 @@ class File {
   std::optional<FileStatus> Status() const;
 
  private:
+  int CopyThroughBuffer(File& source);
+
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
 #else

@@ -179,14 +179,7 @@ int File::CopyFrom(File& source) {
     break;  // not here: through a buffer, from where it stands
   }
 #endif
-  constexpr size_t kChunk = size_t{1} << 20;
-  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
-  for (;;) {
-    size_t got = 0;
-    if (const int error = source.Read(buffer.get(), kChunk, got)) return error;
-    if (got == 0) return 0;
-    if (const int error = Write(buffer.get(), got)) return error;
-  }
+  return CopyThroughBuffer(source);
 }
 
 int File::SetPermissions(uint32_t permissions) {

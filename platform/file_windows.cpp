@@ -1,11 +1,5 @@
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <utility>
 
 #include "platform/file.h"
@@ -192,14 +186,7 @@ int File::WriteAt(uint64_t offset, const void* data, size_t size) {
 }
 
 int File::CopyFrom(File& source) {
-  constexpr size_t kChunk = size_t{1} << 20;
-  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
-  for (;;) {
-    size_t got = 0;
-    if (const int error = source.Read(buffer.get(), kChunk, got)) return error;
-    if (got == 0) return 0;
-    if (const int error = Write(buffer.get(), got)) return error;
-  }
+  return CopyThroughBuffer(source);
 }
 
 // The folder's rights decide on Windows; the new file inherits them.

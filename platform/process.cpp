@@ -7,11 +7,6 @@
 #include "platform/failure.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include "platform/win32.h"
 #else
 #include <fcntl.h>

@@ -6,11 +6,6 @@
 #include <cstring>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <iterator>
 
 #include "platform/win32.h"

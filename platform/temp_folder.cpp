@@ -8,11 +8,6 @@
 #include "platform/file_seam.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include "platform/win32.h"
 #else
 #include <sys/stat.h>

@@ -1,10 +1,5 @@
 #include "platform/win32.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <cerrno>
 
 namespace tessaly::win32 {

@@ -1,9 +1,15 @@
 #pragma once
 
-// What every Windows branch needs: paths and texts between UTF-8 and the system's
-// UTF-16, and system error codes as the errno values the rest of the program knows.
+// What every Windows branch needs: the system's API (without its min and max
+// macros), paths and texts between UTF-8 and the system's UTF-16, and system error
+// codes as the errno values the rest of the program knows.
 
 #ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 #include <string>
 

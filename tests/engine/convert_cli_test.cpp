@@ -64,14 +64,8 @@ class ConvertCliTest : public ScratchFolderTest {
 
 // A card with every column set and Windows-1252 text; notes over several lines.
 TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
-  std::map<int, std::string> full;
-  for (int n = 1; n <= 47; ++n) full[n] = "c" + std::to_string(n);
-  full[2] = "Zo\xeb";
-  full[18] = "Soci\xe9t\xe9 G\xe9n\xe9rale \x80";
-  full[35] = "5/17/1980";
-  full[36] = "Jun 3, 2001 2:30 PM";
-  std::string notes = RecordLine({{3, "Notes"}, {47, "first \x80"}});
-  notes.pop_back();
+  const std::map<int, std::string> full = FullCard();
+  const std::string notes = OpenRecordLine({{3, "Notes"}, {47, "first \x80"}});
   const Result r =
       Run({In(Crlf({HeaderLine(), RecordLine(full), notes, "second \xfc", "", "  \""})),
            Path("out.mdb")});

@@ -33,6 +33,24 @@ inline std::string RecordLine(const std::map<int, std::string>& cols) {
   return line + "\"";
 }
 
+// Every column set ("c<n>"), with Windows-1252 text and the two dates.
+inline std::map<int, std::string> FullCard() {
+  std::map<int, std::string> full;
+  for (int n = 1; n <= 47; ++n) full[n] = "c" + std::to_string(n);
+  full[2] = "Zo\xeb";
+  full[18] = "Soci\xe9t\xe9 G\xe9n\xe9rale \x80";
+  full[35] = "5/17/1980";
+  full[36] = "Jun 3, 2001 2:30 PM";
+  return full;
+}
+
+// The first line of a card whose last column goes on over the next lines.
+inline std::string OpenRecordLine(const std::map<int, std::string>& cols) {
+  std::string line = RecordLine(cols);
+  line.pop_back();
+  return line;
+}
+
 inline std::string HeaderLine() {
   std::map<int, std::string> names;
   for (int n = 1; n <= 47; ++n) names[n] = "Field" + std::to_string(n);

@@ -26,32 +26,23 @@ struct HeldExport {
   std::string bytes;
 };
 
-std::string NotesCard(const std::string& notes) {
-  std::string line = RecordLine({{1, "Ada"}, {3, "Lovelace"}, {47, notes}});
-  line.pop_back();
-  return line;
-}
-
 std::vector<HeldExport> HeldExports() {
-  std::map<int, std::string> full;
-  for (int n = 1; n <= 47; ++n) full[n] = "c" + std::to_string(n);
-  full[2] = "Zo\xeb";
-  full[18] = "Soci\xe9t\xe9 G\xe9n\xe9rale \x80";
-  full[35] = "5/17/1980";
-  full[36] = "Jun 3, 2001 2:30 PM";
   std::string longNote;
   for (int i = 0; longNote.size() < 100'000; ++i)
     longNote += "Zeile " + std::to_string(i) + " \xe4\xf6\xfc ";
-  std::string crOnly = HeaderLine() + "\r" + RecordLine({{3, "one"}}) + "\r" + NotesCard("a") +
-                       "\rb\r\"\r" + RecordLine({{3, "two"}}) + "\r";
+  std::string crOnly = HeaderLine() + "\r" + RecordLine({{3, "one"}}) + "\r" +
+                       OpenRecordLine({{3, "Lovelace"}, {47, "a"}}) + "\rb\r\"\r" +
+                       RecordLine({{3, "two"}}) + "\r";
   return {
-      {"full.csv", Crlf({HeaderLine(), RecordLine(full), NotesCard("first \x80"), "second \xfc", "",
+      {"full.csv", Crlf({HeaderLine(), RecordLine(FullCard()),
+                         OpenRecordLine({{3, "Lovelace"}, {47, "first \x80"}}), "second \xfc", "",
                          "  \"", RecordLine({{3, "Ctrl-Z \x1a"}})})},
       {"refused.csv",
        Crlf({HeaderLine(), RecordLine({{3, "kept"}}), RecordLine({{5, std::string(79, 'C')}}),
              RecordLine({{35, "31/31/1999"}}), RecordLine({{3, "also kept"}})})},
       {"cr-only.csv", crOnly},
-      {"long-note.csv", Crlf({HeaderLine(), NotesCard(longNote), "\"", RecordLine({{3, "x"}})})},
+      {"long-note.csv", Crlf({HeaderLine(), OpenRecordLine({{3, "Lovelace"}, {47, longNote}}), "\"",
+                              RecordLine({{3, "x"}})})},
       {"stops.csv",
        Crlf({HeaderLine(), RecordLine({{3, "one"}}), "\"a\",\"b\"", RecordLine({{3, "never"}})})},
       {"Jos\xc3\xa9 \xd0\x96.csv", Crlf({HeaderLine(), RecordLine({{3, "Jos\xe9"}})})},
