@@ -1,4 +1,9 @@
+#include <system_error>
+#include <thread>
+
+#include "engine/card_batch_queue.h"
 #include "engine/card_file_reader.h"
+#include "engine/card_sink.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "platform/temp_folder.h"
@@ -6,8 +11,110 @@
 namespace tessaly {
 
 namespace {
-constexpr uint64_t kProgressStep = uint64_t{1} << 22;
+constexpr uint64_t kProgressStep = uint64_t{1} << 18;
 constexpr size_t kKeptLineCapacity = size_t{1} << 20;
+// Enough batches for both threads to work while a third waits; a batch is handed
+// over at this many cards or this many bytes of the export, whichever comes first.
+constexpr size_t kBatches = 4;
+constexpr size_t kCardsPerBatch = 256;
+constexpr uint64_t kBytesPerBatch = uint64_t{256} << 10;
+
+// The reader is told to end: the writer stopped.
+struct ReaderStopped {};
+
+// Collects the reading thread's cards into batches; a batch is handed over only
+// between lines, so a failure can join the card its own line completed.
+class QueueSink : public CardSink {
+ public:
+  QueueSink(CardBatchQueue& queue, CardFileReader& file) : queue_(queue), file_(file) {}
+
+  void BeginLine() {
+    if (batch_ == nullptr) Acquire();
+    lineItem_ = nullptr;
+  }
+  void EndLine() {
+    if (batch_->used == batch_->items.size() || file_.BytesRead() - startBytes_ >= kBytesPerBatch) {
+      Publish();
+    }
+  }
+
+  void Take(CardRecord& card, bool keep) override {
+    CardItem& item = NewItem();
+    item.hasCard = true;
+    item.origin = card.Origin;
+    if (keep) {
+      item.flds.resize(card.Flds.size());
+      for (size_t i = 0; i < card.Flds.size(); ++i) item.flds[i].assign(card.Flds[i]);
+    } else {
+      // The parser's next record line overwrites what it gets back.
+      item.flds.swap(card.Flds);
+    }
+    lineItem_ = &item;
+  }
+
+  void Fail(std::exception_ptr failure, bool parseFailure) {
+    CardItem& item = lineItem_ != nullptr ? *lineItem_ : NewItem();
+    item.failure = std::move(failure);
+    item.parseFailure = parseFailure;
+    Publish();
+  }
+  void End() {
+    NewItem().end = true;
+    Publish();
+  }
+
+ private:
+  void Acquire() {
+    batch_ = queue_.TakeEmpty();
+    if (batch_ == nullptr) throw ReaderStopped{};
+    batch_->used = 0;
+    startBytes_ = file_.BytesRead();
+  }
+  CardItem& NewItem() {
+    if (batch_ == nullptr) Acquire();
+    if (batch_->used == batch_->items.size()) {
+      Publish();
+      Acquire();
+    }
+    CardItem& item = batch_->items[batch_->used++];
+    item.hasCard = false;
+    item.line = file_.LineNumber();
+    item.failure = nullptr;
+    item.parseFailure = false;
+    item.end = false;
+    return item;
+  }
+  void Publish() {
+    batch_->bytesRead = file_.BytesRead();
+    queue_.PutFull(batch_);
+    batch_ = nullptr;
+    lineItem_ = nullptr;
+  }
+
+  CardBatchQueue& queue_;
+  CardFileReader& file_;
+  CardBatch* batch_ = nullptr;
+  CardItem* lineItem_ = nullptr;
+  uint64_t startBytes_ = 0;
+};
+
+// Stops and joins the reading thread however the writer's loop ends.
+class ReaderThread {
+ public:
+  ReaderThread(CardBatchQueue& queue, std::thread thread)
+      : queue_(queue), thread_(std::move(thread)) {}
+  ~ReaderThread() {
+    queue_.Stop();
+    thread_.join();
+  }
+  ReaderThread(const ReaderThread&) = delete;
+  ReaderThread& operator=(const ReaderThread&) = delete;
+
+ private:
+  CardBatchQueue& queue_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 bool modCSV::ConvertCardFile() {
@@ -16,6 +123,10 @@ bool modCSV::ConvertCardFile() {
   mCardRec = CardRecord();
   mCardsWritten = 0;
   mCardsFailed = 0;
+  mFieldFailures.fill(0);
+  mLastLine = 0;
+  cardsSeen_ = 0;
+  cardMessagesOff_ = false;
   try {
     const std::string folder = UserTempFolder();
     const std::string lockPath = folder + "~trns.lock";
@@ -29,34 +140,115 @@ bool modCSV::ConvertCardFile() {
     if (!CreateCardDatabase(mTempDbPath)) return false;
 
     if (!mCardFile) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
-    CardFileReader& file = *mCardFile;
-    const uint64_t total = file.Size();
-    uint64_t nextProgress = kProgressStep;
-    std::u16string line;
-    while (!file.AtEnd()) {
-      file.ReadLine(line);
-      const bool parsed = ParseCardLine(line);
-      // A lost write ends the run at once; its failure has been reported.
-      if (DatabaseDamaged()) return false;
-      if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
-      if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
-      if (mProgress && file.BytesRead() >= nextProgress) {
-        mProgress(file.BytesRead(), total);
-        nextProgress = file.BytesRead() + kProgressStep;
-      }
-    }
-    if (mCardRec.Pending) {
-      WriteCardRecord(mCardRec.Flds);
-      mCardRec.Pending = false;
-      if (DatabaseDamaged()) return false;
-    }
-    if (mProgress) mProgress(file.BytesRead(), total);
+    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads())) return false;
+    if (mProgress) mProgress(mCardFile->BytesRead(), mCardFile->Size());
     mDbDamaged = false;
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
+}
+
+bool modCSV::ConvertLines() {
+  CardFileReader& file = *mCardFile;
+  uint64_t nextProgress = kProgressStep;
+  std::u16string line;
+  while (!file.AtEnd()) {
+    mLastLine = file.LineNumber() + 1;
+    file.ReadLine(line);
+    const bool parsed = ParseCardLine(line, file.LineNumber());
+    // A lost write ends the run at once; its failure has been reported.
+    if (DatabaseDamaged()) return false;
+    if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
+    if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
+    if (mProgress && file.BytesRead() >= nextProgress) {
+      mProgress(file.BytesRead(), file.Size());
+      nextProgress = file.BytesRead() + kProgressStep;
+    }
+  }
+  if (mCardRec.Pending) {
+    WriteCard(mCardRec.Flds, mCardRec.Origin);
+    mCardRec.Pending = false;
+    if (DatabaseDamaged()) return false;
+  }
+  return true;
+}
+
+void modCSV::ReadCards(CardBatchQueue& queue) {
+  CardFileReader& file = *mCardFile;
+  QueueSink sink(queue, file);
+  std::u16string line;
+  try {
+    try {
+      for (;;) {
+        sink.BeginLine();
+        if (file.AtEnd()) break;
+        file.ReadLine(line);
+        try {
+          TakeCardLine(line, file.LineNumber(), sink);
+        } catch (const ReaderStopped&) {
+          throw;
+        } catch (...) {
+          sink.Fail(std::current_exception(), true);
+          return;
+        }
+        if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
+        sink.EndLine();
+      }
+      if (mCardRec.Pending) {
+        sink.Take(mCardRec, true);
+        mCardRec.Pending = false;
+      }
+      sink.End();
+    } catch (const ReaderStopped&) {
+      throw;
+    } catch (...) {
+      sink.Fail(std::current_exception(), false);
+    }
+  } catch (const ReaderStopped&) {
+    // The writer ended the run; it waits for nothing more.
+  }
+}
+
+bool modCSV::ConvertLinesInTwoThreads() {
+  CardBatchQueue queue(kBatches, kCardsPerBatch);
+  std::thread thread;
+  try {
+    thread = std::thread([this, &queue] { ReadCards(queue); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: the same run on this one.
+    return ConvertLines();
+  }
+  const ReaderThread reader(queue, std::move(thread));
+  uint64_t nextProgress = kProgressStep;
+  for (;;) {
+    CardBatch* batch = queue.TakeFull();
+    for (size_t i = 0; i < batch->used; ++i) {
+      CardItem& item = batch->items[i];
+      mLastLine = item.line;
+      if (item.hasCard) WriteCard(item.flds, item.origin);
+      if (item.failure && item.parseFailure) {
+        // Reported as the parser reports it when the run is on one thread.
+        try {
+          std::rethrow_exception(item.failure);
+        } catch (...) {
+          ReportCaught(*reporter_, Icon::Critical);
+        }
+      }
+      if (DatabaseDamaged()) return false;
+      if (item.failure) {
+        if (item.parseFailure) throw Failure(kProblemParsingLine, "Problem parsing line!");
+        std::rethrow_exception(item.failure);
+      }
+      if (item.end) return true;
+    }
+    if (mProgress && batch->bytesRead >= nextProgress) {
+      mProgress(batch->bytesRead, mCardFile->Size());
+      nextProgress = batch->bytesRead + kProgressStep;
+    }
+    queue.PutEmpty(batch);
+  }
 }
 
 }  // namespace tessaly

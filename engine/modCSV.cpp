@@ -14,7 +14,7 @@
 
 namespace tessaly {
 
-modCSV::modCSV(Reporter& reporter) : reporter_(reporter) {}
+modCSV::modCSV(Reporter& reporter) : reporter_(&reporter) {}
 
 modCSV::~modCSV() = default;
 
@@ -67,7 +67,7 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     result = true;
   } catch (...) {
     if (replaced) mDbDamaged = true;
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }
@@ -90,7 +90,7 @@ void modCSV::CloseCardDatabase() {
       mCardFileOpen = false;
     }
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
 }
 
@@ -124,7 +124,7 @@ bool modCSV::SaveCardDatabase(const std::string& path) {
     ReplaceFileWithCopy(mTempDbPath, path, written);
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }
