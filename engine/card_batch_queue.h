@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/modCSV.h"
@@ -22,7 +23,9 @@ namespace tessaly {
 // on the same line (a failure), or the end of the export.
 struct CardItem {
   bool hasCard = false;
-  std::vector<std::u16string> flds;
+  // The card's columns: bounds[firstColumn + i] in the batch's text.
+  size_t firstColumn = 0;
+  size_t columns = 0;
   CardOrigin origin;
   int64_t line = 0;  // the export's line when the item was made
   std::exception_ptr failure;
@@ -30,10 +33,14 @@ struct CardItem {
   bool end = false;
 };
 
+// The writer reads what the reader wrote on another core: one run of text per
+// batch lets the caches stream it instead of chasing a string per column.
 struct CardBatch {
   std::vector<CardItem> items;  // the first `used` are filled
   size_t used = 0;
-  uint64_t bytesRead = 0;  // of the export, once the batch was filled
+  std::u16string text;
+  std::vector<std::pair<size_t, size_t>> bounds;  // offset and length of each column
+  uint64_t bytesRead = 0;                         // of the export, once the batch was filled
 };
 
 class CardBatchQueue {

@@ -123,7 +123,7 @@ namespace {
 class WriterSink : public CardSink {
  public:
   explicit WriterSink(modCSV& csv) : csv_(csv) {}
-  void Take(CardRecord& card, bool /*keep*/) override { csv_.WriteCard(card.Flds, card.Origin); }
+  void Take(const CardRecord& card) override { csv_.WriteCard(card.Flds, card.Origin); }
 
  private:
   modCSV& csv_;
@@ -147,7 +147,7 @@ void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink
   if (IsClosingQuoteLine(line)) {
     // Only a held card is written: a second closing quote must not write it again.
     if (mCardRec.Pending) {
-      sink.Take(mCardRec, true);
+      sink.Take(mCardRec);
       mCardRec.Pending = false;
     }
     return;
@@ -166,7 +166,7 @@ void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink
     notes.append(u"\r\n").append(line);
     return;
   }
-  if (mCardRec.Pending) sink.Take(mCardRec, false);
+  if (mCardRec.Pending) sink.Take(mCardRec);
   mCardRec.Origin = {++cardsSeen_, lineNumber};
   SplitCardLine(line, scan, mCardRec.Flds);
   TrimColumnQuotes(mCardRec.Flds);

@@ -9,9 +9,8 @@ namespace tessaly {
 class CardSink {
  public:
   virtual ~CardSink() = default;
-  // `keep`: `card` stays the parser's current card (a closing quote may write it
-  // again, a continuation line extend it); otherwise its columns may be taken.
-  virtual void Take(CardRecord& card, bool keep) = 0;
+  // `card` stays the parser's: a closing quote may write it again.
+  virtual void Take(const CardRecord& card) = 0;
 };
 
 }  // namespace tessaly

@@ -1,8 +1,12 @@
+#include <algorithm>
+#include <array>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
 #include "engine/card_batch_queue.h"
 #include "engine/card_file_reader.h"
+#include "engine/card_line.h"
 #include "engine/card_sink.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
@@ -17,7 +21,9 @@ constexpr size_t kKeptLineCapacity = size_t{1} << 20;
 // over at this many cards or this many bytes of the export, whichever comes first.
 constexpr size_t kBatches = 4;
 constexpr size_t kCardsPerBatch = 256;
-constexpr uint64_t kBytesPerBatch = uint64_t{256} << 10;
+constexpr uint64_t kBytesPerBatch = uint64_t{128} << 10;
+// A batch that held a very long note lets its text go once written.
+constexpr size_t kKeptBatchCapacity = size_t{1} << 20;
 
 // The reader is told to end: the writer stopped.
 struct ReaderStopped {};
@@ -38,16 +44,15 @@ class QueueSink : public CardSink {
     }
   }
 
-  void Take(CardRecord& card, bool keep) override {
+  void Take(const CardRecord& card) override {
     CardItem& item = NewItem();
     item.hasCard = true;
     item.origin = card.Origin;
-    if (keep) {
-      item.flds.resize(card.Flds.size());
-      for (size_t i = 0; i < card.Flds.size(); ++i) item.flds[i].assign(card.Flds[i]);
-    } else {
-      // The parser's next record line overwrites what it gets back.
-      item.flds.swap(card.Flds);
+    item.firstColumn = batch_->bounds.size();
+    item.columns = std::min(card.Flds.size(), kCardColumns);
+    for (size_t i = 0; i < item.columns; ++i) {
+      batch_->bounds.emplace_back(batch_->text.size(), card.Flds[i].size());
+      batch_->text += card.Flds[i];
     }
     lineItem_ = &item;
   }
@@ -68,6 +73,8 @@ class QueueSink : public CardSink {
     batch_ = queue_.TakeEmpty();
     if (batch_ == nullptr) throw ReaderStopped{};
     batch_->used = 0;
+    batch_->text.clear();
+    batch_->bounds.clear();
     startBytes_ = file_.BytesRead();
   }
   CardItem& NewItem() {
@@ -197,7 +204,7 @@ void modCSV::ReadCards(CardBatchQueue& queue) {
         sink.EndLine();
       }
       if (mCardRec.Pending) {
-        sink.Take(mCardRec, true);
+        sink.Take(mCardRec);
         mCardRec.Pending = false;
       }
       sink.End();
@@ -227,7 +234,14 @@ bool modCSV::ConvertLinesInTwoThreads() {
     for (size_t i = 0; i < batch->used; ++i) {
       CardItem& item = batch->items[i];
       mLastLine = item.line;
-      if (item.hasCard) WriteCard(item.flds, item.origin);
+      if (item.hasCard) {
+        std::array<std::u16string_view, kCardColumns> columns;
+        for (size_t c = 0; c < item.columns; ++c) {
+          const auto [offset, length] = batch->bounds[item.firstColumn + c];
+          columns[c] = std::u16string_view(batch->text).substr(offset, length);
+        }
+        WriteCard(CardColumns(columns.data(), item.columns), item.origin);
+      }
       if (item.failure && item.parseFailure) {
         // Reported as the parser reports it when the run is on one thread.
         try {
@@ -243,6 +257,7 @@ bool modCSV::ConvertLinesInTwoThreads() {
       }
       if (item.end) return true;
     }
+    if (batch->text.capacity() > kKeptBatchCapacity) std::u16string().swap(batch->text);
     if (mProgress && batch->bytesRead >= nextProgress) {
       mProgress(batch->bytesRead, mCardFile->Size());
       nextProgress = batch->bytesRead + kProgressStep;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,9 @@ struct CardRecord {
   bool Pending = false;
   CardOrigin Origin;
 };
+
+// A card's columns as the writer reads them.
+using CardColumns = std::span<const std::u16string_view>;
 
 // Refused cards are counted per table field, and in this last slot when the row as
 // a whole was refused.
@@ -78,6 +82,7 @@ class modCSV {
   bool WriteCardRecord(const std::vector<std::u16string>& flds);
   // The same for a card read from the export, whose refusal names it.
   bool WriteCard(const std::vector<std::u16string>& flds, const CardOrigin& origin);
+  bool WriteCard(CardColumns flds, const CardOrigin& origin);
 
   Reporter& reporter() { return *reporter_; }
   // Where later reports go (the window relays a conversion's reports to its thread).
@@ -127,7 +132,7 @@ class modCSV {
   // The reading thread: lines to cards, into the queue, until the end, a failure or
   // the queue's stop.
   void ReadCards(CardBatchQueue& queue);
-  void ReportRefusal(const std::vector<std::u16string>& flds, const CardOrigin& origin);
+  void ReportRefusal(CardColumns flds, const CardOrigin& origin);
   bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
                       std::vector<std::u16string>& names);
   // Closes mDb; a failure marks it damaged.
