@@ -159,10 +159,15 @@ bool modCSV::ConvertCardFile() {
 
 bool modCSV::ConvertLines() {
   CardFileReader& file = *mCardFile;
+  // However the loop ends, the line it ended on.
+  struct LastLine {
+    int64_t& last;
+    CardFileReader& file;
+    ~LastLine() { last = file.LineNumber(); }
+  } lastLine{mLastLine, file};
   uint64_t nextProgress = kProgressStep;
   std::u16string line;
   while (!file.AtEnd()) {
-    mLastLine = file.LineNumber() + 1;
     file.ReadLine(line);
     const bool parsed = ParseCardLine(line, file.LineNumber());
     // A lost write ends the run at once; its failure has been reported.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -42,7 +41,6 @@ int RunConvertCommand(const std::string& exportPath, const std::string& outputPa
   std::vector<std::u16string> names;
   if (!converter.OpenCardFile(exportPath, names)) return kExitFailed;
 
-  converter.mOneThread = getenv("T1") != nullptr;
   if (io.progress && converter.mCardFile->Size() > kProgressFrom) {
     converter.mProgress = io.progress;
   }

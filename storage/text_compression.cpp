@@ -1,5 +1,12 @@
 #include "storage/text_compression.h"
 
+#include <bit>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tessaly::jet {
 
 namespace {
@@ -19,6 +26,10 @@ bool CanCompress(std::u16string_view text) {
 }
 
 void AppendPlain(std::u16string_view text, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, text.data(), text.size() * 2);
+    return;
+  }
   for (char16_t c : text) {
     *out++ = static_cast<uint8_t>(c);
     *out++ = static_cast<uint8_t>(c >> 8);
@@ -48,6 +59,20 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
     *p++ = 0xfe;
     // Most texts are narrow throughout: one pass, one byte per character.
     size_t i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time while all are narrow and none is zero.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= text.size(); i += 8) {
+      const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+      const __m128i wide = _mm_srli_epi16(chars, 8);
+      const __m128i bad =
+          _mm_or_si128(_mm_cmpeq_epi16(chars, zero),
+                       _mm_xor_si128(_mm_cmpeq_epi16(wide, zero), _mm_cmpeq_epi16(zero, zero)));
+      if (_mm_movemask_epi8(bad) != 0) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(chars, chars));
+      p += 8;
+    }
+#endif
     while (i < text.size() && static_cast<unsigned>(text[i]) - 1u < 0xffu) {
       *p++ = static_cast<uint8_t>(text[i++]);
     }
