@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <array>
 #include <string_view>
 #include <system_error>
@@ -7,7 +6,7 @@
 #include "engine/card_batch_queue.h"
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
-#include "engine/card_sink.h"
+#include "engine/card_queue_sink.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "platform/temp_folder.h"
@@ -21,89 +20,8 @@ constexpr size_t kKeptLineCapacity = size_t{1} << 20;
 // over at this many cards or this many bytes of the export, whichever comes first.
 constexpr size_t kBatches = 4;
 constexpr size_t kCardsPerBatch = 256;
-constexpr uint64_t kBytesPerBatch = uint64_t{128} << 10;
 // A batch that held a very long note lets its text go once written.
 constexpr size_t kKeptBatchCapacity = size_t{1} << 20;
-
-// The reader is told to end: the writer stopped.
-struct ReaderStopped {};
-
-// Collects the reading thread's cards into batches; a batch is handed over only
-// between lines, so a failure can join the card its own line completed.
-class QueueSink : public CardSink {
- public:
-  QueueSink(CardBatchQueue& queue, CardFileReader& file) : queue_(queue), file_(file) {}
-
-  void BeginLine() {
-    if (batch_ == nullptr) Acquire();
-    lineItem_ = nullptr;
-  }
-  void EndLine() {
-    if (batch_->used == batch_->items.size() || file_.BytesRead() - startBytes_ >= kBytesPerBatch) {
-      Publish();
-    }
-  }
-
-  void Take(const CardRecord& card) override {
-    CardItem& item = NewItem();
-    item.hasCard = true;
-    item.origin = card.Origin;
-    item.firstColumn = batch_->bounds.size();
-    item.columns = std::min(card.Flds.size(), kCardColumns);
-    for (size_t i = 0; i < item.columns; ++i) {
-      batch_->bounds.emplace_back(batch_->text.size(), card.Flds[i].size());
-      batch_->text += card.Flds[i];
-    }
-    lineItem_ = &item;
-  }
-
-  void Fail(std::exception_ptr failure, bool parseFailure) {
-    CardItem& item = lineItem_ != nullptr ? *lineItem_ : NewItem();
-    item.failure = std::move(failure);
-    item.parseFailure = parseFailure;
-    Publish();
-  }
-  void End() {
-    NewItem().end = true;
-    Publish();
-  }
-
- private:
-  void Acquire() {
-    batch_ = queue_.TakeEmpty();
-    if (batch_ == nullptr) throw ReaderStopped{};
-    batch_->used = 0;
-    batch_->text.clear();
-    batch_->bounds.clear();
-    startBytes_ = file_.BytesRead();
-  }
-  CardItem& NewItem() {
-    if (batch_ == nullptr) Acquire();
-    if (batch_->used == batch_->items.size()) {
-      Publish();
-      Acquire();
-    }
-    CardItem& item = batch_->items[batch_->used++];
-    item.hasCard = false;
-    item.line = file_.LineNumber();
-    item.failure = nullptr;
-    item.parseFailure = false;
-    item.end = false;
-    return item;
-  }
-  void Publish() {
-    batch_->bytesRead = file_.BytesRead();
-    queue_.PutFull(batch_);
-    batch_ = nullptr;
-    lineItem_ = nullptr;
-  }
-
-  CardBatchQueue& queue_;
-  CardFileReader& file_;
-  CardBatch* batch_ = nullptr;
-  CardItem* lineItem_ = nullptr;
-  uint64_t startBytes_ = 0;
-};
 
 // Stops and joins the reading thread however the writer's loop ends.
 class ReaderThread {
