@@ -26,9 +26,16 @@ void QueueSink::Take(const CardRecord& card) {
   item.origin = card.Origin;
   item.firstColumn = batch_->bounds.size();
   item.columns = std::min(card.Flds.size(), kCardColumns);
+  size_t length = 0;
+  for (size_t i = 0; i < item.columns; ++i) length += card.Flds[i].size();
+  size_t at = batch_->text.size();
+  batch_->text.resize(at + length);
+  char16_t* const text = batch_->text.data();
   for (size_t i = 0; i < item.columns; ++i) {
-    batch_->bounds.emplace_back(batch_->text.size(), card.Flds[i].size());
-    batch_->text += card.Flds[i];
+    const std::u16string& column = card.Flds[i];
+    batch_->bounds.emplace_back(at, column.size());
+    std::char_traits<char16_t>::copy(text + at, column.data(), column.size());
+    at += column.size();
   }
   lineItem_ = &item;
 }

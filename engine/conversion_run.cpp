@@ -159,9 +159,10 @@ bool modCSV::ConvertLinesInTwoThreads() {
       mLastLine = item.line;
       if (item.hasCard) {
         std::array<std::u16string_view, kCardColumns> columns;
+        const char16_t* const text = batch->text.data();
         for (size_t c = 0; c < item.columns; ++c) {
           const auto [offset, length] = batch->bounds[item.firstColumn + c];
-          columns[c] = std::u16string_view(batch->text).substr(offset, length);
+          columns[c] = std::u16string_view(text + offset, length);
         }
         WriteCard(CardColumns(columns.data(), item.columns), item.origin);
       }
