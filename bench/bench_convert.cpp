@@ -98,13 +98,13 @@ int main(int argc, char** argv) {
   if (Spawn(gen).status != 0) return 1;
   const double mb = static_cast<double>(FileSize(exportPath)) / 1e6;
 
-  // Best of three rounds, the conversion and the floor taken in turn, so both meet
+  // Best of five rounds, the conversion and the floor taken in turn, so both meet
   // the same state of the disk.
   Run convert;
   double copySeconds = 1e9;
   double writeSeconds = 1e9;
   long long outputBytes = 0;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 5; ++round) {
     // Dirty pages of earlier steps would otherwise be written back during this one.
     ::sync();
     std::remove(mdbPath.c_str());
