@@ -44,14 +44,17 @@ const char kUsage[] =
 // is cleared first.
 class StderrReporter : public tessaly::Reporter {
  public:
-  void Show(const std::string& text, tessaly::Icon /*icon*/) override {
-    ClearProgress();
-    std::string line = text;
-    for (char& c : line) {
-      if (c == '\r' || c == '\n') c = ' ';
-    }
-    line += '\n';
-    std::fputs(line.c_str(), stderr);
+  void Show(const std::string& text, tessaly::Icon /*icon*/) override { Write(text); }
+
+  // As compilers write it, so an editor can jump to the card:
+  // "EXPORT.csv:120: Err ... (card 57: Ada Lovelace)".
+  bool ShowCard(const std::string& text, tessaly::Icon /*icon*/,
+                const tessaly::CardRef& card) override {
+    std::string line = card.file + ":" + std::to_string(card.line) + ": " + text + " (card " +
+                       std::to_string(card.ordinal);
+    if (!card.name.empty()) line += ": " + card.name;
+    Write(line + ")");
+    return true;
   }
 
   void Progress(uint64_t done, uint64_t total) {
@@ -60,6 +63,16 @@ class StderrReporter : public tessaly::Reporter {
     shownPercent_ = percent;
     std::fprintf(stderr, "\rConverting... %3d%%", percent > 100 ? 100 : percent);
     std::fflush(stderr);
+  }
+
+  void Write(const std::string& text) {
+    ClearProgress();
+    std::string line = text;
+    for (char& c : line) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
   }
 
   void ClearProgress() {

@@ -1,5 +1,8 @@
-// gen_export N OUTPUT [SEED]: writes a realistic Orvane card export of N cards
-// (Windows-1252, CR LF lines; about 10% of the cards with multi-line notes).
+// gen_export N OUTPUT [SEED] [--long]: writes a realistic Orvane card export of N
+// cards (Windows-1252, CR LF lines; about 10% of the cards with multi-line notes).
+// With --long, cards average about 600 bytes: half carry notes of several lines,
+// one in a hundred notes of up to 20 KB, and 1% of the cards are refused (a value
+// over its field's size or a date that is none).
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +69,20 @@ constexpr std::string_view kNoteLine[] = {
     "Birthday present: a book, maybe a caf\xe9 voucher.",
     "",
 };
+constexpr std::string_view kLongLine[] = {
+    "Follow-up after the visit: the new price list is due in March, samples were sent "
+    "to the warehouse in G\xf6teborg.",
+    "Talked about the framework contract; legal wants the clause on delivery dates "
+    "reworded before anything is signed.",
+    "Private: two children, plays the cello in the town orchestra, spends the summer at "
+    "the lake house near Z\xfcrich.",
+    "Open items: credit note for the damaged pallet (\x80 412,80), new contact in "
+    "purchasing from May on.",
+};
+// How a card is refused: one field past its size, or a date nobody can read.
+constexpr std::string_view kTooLongCompany =
+    "Vereinigte Norddeutsche Gro\xdfhandelsgesellschaft f\xfcr Feinmechanik mbH";
+constexpr std::string_view kBadDates[] = {"31/31/1970", "next spring", "1975-13-45"};
 
 class Gen {
  public:
@@ -111,6 +128,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Gen g(argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 1u);
+  const bool longCards = argc > 4 && std::string_view(argv[4]) == "--long";
 
   std::string buffer;
   buffer.reserve(size_t{1} << 20);
@@ -167,8 +185,39 @@ int main(int argc, char** argv) {
     }
     if (g.Chance(10)) g.Phone(col[43], col[44]);
 
-    const bool multiLine = g.Chance(10);
-    if (multiLine || g.Chance(30)) col[47] = g.Pick(kNoteLine);
+    unsigned noteLines = g.Chance(10) ? 1 + g.Int(4) : 0;
+    size_t longNote = 0;
+    if (longCards) {
+      if (g.Chance(35)) noteLines = 1 + g.Int(5);
+      if (g.Chance(1)) longNote = 2048 + g.Int(18 * 1024);
+      if (g.Chance(10)) col[8] = "Apartment " + std::to_string(1 + g.Int(90));
+      if (g.Chance(30)) {
+        col[37] = std::string(g.Pick(kStreet)) + " " + std::to_string(1 + g.Int(90));
+        col[39] = g.Pick(kCity);
+        g.Digits(col[41], 5);
+        col[42] = g.Pick(kCountry);
+      }
+      if (g.Chance(1)) {
+        switch (g.Int(4)) {
+          case 0:
+            col[18] = kTooLongCompany;
+            break;
+          case 1:
+            col[29] = "12345678901234567890";  // with the number and " x", past 31
+            break;
+          case 2:
+            col[35] = g.Pick(kBadDates);
+            break;
+          default:
+            col[26] = "D-12345-6789-0000";
+            break;
+        }
+      }
+    }
+    const bool multiLine = noteLines > 0 || longNote > 0;
+    if (multiLine || g.Chance(30)) {
+      col[47] = longCards ? g.Pick(kLongLine) : g.Pick(kNoteLine);
+    }
 
     buffer += '"';
     for (int n = 1; n <= 47; ++n) {
@@ -176,10 +225,15 @@ int main(int argc, char** argv) {
       buffer += col[n];
     }
     if (multiLine) {
-      const unsigned more = 1 + g.Int(4);
-      for (unsigned k = 0; k < more; ++k) {
+      for (unsigned k = 0; k < noteLines; ++k) {
         buffer += "\r\n";
-        buffer += g.Pick(kNoteLine);
+        buffer += longCards ? g.Pick(kLongLine) : g.Pick(kNoteLine);
+      }
+      for (size_t written = 0; written < longNote;) {
+        buffer += "\r\n";
+        const std::string_view line = g.Pick(kLongLine);
+        buffer += line;
+        written += line.size() + 2;
       }
       buffer += "\r\n\"\r\n";
     } else {

@@ -27,7 +27,7 @@ bool modCSV::OpenCardReader(const std::function<std::unique_ptr<CardFileReader>(
     TrimColumnQuotes(names);
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }

@@ -35,6 +35,7 @@ class CardFileReader {
   // kMaxLineBytes; reading goes no further then, and every later read fails alike.
   void ReadLine(std::u16string& line);
 
+  const std::string& Path() const { return path_; }
   uint64_t BytesRead() const { return consumed_ + pos_; }
   uint64_t Size() const { return size_; }
   // Lines read so far.

@@ -7,6 +7,7 @@
 
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
+#include "engine/card_sink.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 
@@ -116,40 +117,60 @@ int32_t modCSV::CountOccurrences(std::u16string_view text, std::u16string_view f
   return count;
 }
 
-bool modCSV::ParseCardLine(std::u16string_view line) {
+namespace {
+
+// Writes each card as it is complete.
+class WriterSink : public CardSink {
+ public:
+  explicit WriterSink(modCSV& csv) : csv_(csv) {}
+  void Take(const CardRecord& card) override { csv_.WriteCard(card.Flds, card.Origin); }
+
+ private:
+  modCSV& csv_;
+};
+
+}  // namespace
+
+bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
   bool result = false;
   try {
-    if (IsClosingQuoteLine(line)) {
-      // Only a held card is written: a second closing quote must not write it again.
-      if (mCardRec.Pending) {
-        WriteCardRecord(mCardRec.Flds);
-        mCardRec.Pending = false;
-      }
-      return true;
-    }
-    SeparatorScan scan;
-    ScanSeparators(line, scan);
-    if (scan.occurrences <= 10) {
-      if (mCardRec.Flds.size() < kCardColumns) {
-        throw Failure(err::kSubscriptOutOfRange,
-                      "Subscript out of range (a continuation line with no card before it)");
-      }
-      std::u16string& notes = mCardRec.Flds[kCardColumns - 1];
-      if (notes.size() + 2 + line.size() > CardFileReader::kMaxLineBytes) {
-        throw Failure(err::kLineTooLong, "Notes too long: a card's notes exceed 64 MB");
-      }
-      notes.append(u"\r\n").append(line);
-      return true;
-    }
-    if (mCardRec.Pending) WriteCardRecord(mCardRec.Flds);
-    SplitCardLine(line, scan, mCardRec.Flds);
-    TrimColumnQuotes(mCardRec.Flds);
-    mCardRec.Pending = true;
+    WriterSink sink(*this);
+    TakeCardLine(line, lineNumber, sink);
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
+}
+
+void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink) {
+  if (IsClosingQuoteLine(line)) {
+    // Only a held card is written: a second closing quote must not write it again.
+    if (mCardRec.Pending) {
+      sink.Take(mCardRec);
+      mCardRec.Pending = false;
+    }
+    return;
+  }
+  SeparatorScan scan;
+  ScanSeparators(line, scan);
+  if (scan.occurrences <= 10) {
+    if (mCardRec.Flds.size() < kCardColumns) {
+      throw Failure(err::kSubscriptOutOfRange,
+                    "Subscript out of range (a continuation line with no card before it)");
+    }
+    std::u16string& notes = mCardRec.Flds[kCardColumns - 1];
+    if (notes.size() + 2 + line.size() > CardFileReader::kMaxLineBytes) {
+      throw Failure(err::kLineTooLong, "Notes too long: a card's notes exceed 64 MB");
+    }
+    notes.append(u"\r\n").append(line);
+    return;
+  }
+  if (mCardRec.Pending) sink.Take(mCardRec);
+  mCardRec.Origin = {++cardsSeen_, lineNumber};
+  SplitCardLine(line, scan, mCardRec.Flds);
+  TrimColumnQuotes(mCardRec.Flds);
+  mCardRec.Pending = true;
 }
 
 }  // namespace tessaly

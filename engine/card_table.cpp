@@ -19,7 +19,7 @@ bool modCSV::CreateCardTable() {
     mDb->TableDefsAppend(table);
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }

@@ -1,4 +1,12 @@
+#include <array>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "engine/card_batch_queue.h"
 #include "engine/card_file_reader.h"
+#include "engine/card_line.h"
+#include "engine/card_queue_sink.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "platform/temp_folder.h"
@@ -6,8 +14,32 @@
 namespace tessaly {
 
 namespace {
-constexpr uint64_t kProgressStep = uint64_t{1} << 22;
+constexpr uint64_t kProgressStep = uint64_t{1} << 18;
 constexpr size_t kKeptLineCapacity = size_t{1} << 20;
+// Enough batches for both threads to work while a third waits; a batch is handed
+// over at this many cards or this many bytes of the export, whichever comes first.
+constexpr size_t kBatches = 4;
+constexpr size_t kCardsPerBatch = 256;
+// A batch that held a very long note lets its text go once written.
+constexpr size_t kKeptBatchCapacity = size_t{1} << 20;
+
+// Stops and joins the reading thread however the writer's loop ends.
+class ReaderThread {
+ public:
+  ReaderThread(CardBatchQueue& queue, std::thread thread)
+      : queue_(queue), thread_(std::move(thread)) {}
+  ~ReaderThread() {
+    queue_.Stop();
+    thread_.join();
+  }
+  ReaderThread(const ReaderThread&) = delete;
+  ReaderThread& operator=(const ReaderThread&) = delete;
+
+ private:
+  CardBatchQueue& queue_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 bool modCSV::ConvertCardFile() {
@@ -16,6 +48,10 @@ bool modCSV::ConvertCardFile() {
   mCardRec = CardRecord();
   mCardsWritten = 0;
   mCardsFailed = 0;
+  mFieldFailures.fill(0);
+  mLastLine = 0;
+  cardsSeen_ = 0;
+  cardMessagesOff_ = false;
   try {
     const std::string folder = UserTempFolder();
     const std::string lockPath = folder + "~trns.lock";
@@ -29,34 +65,129 @@ bool modCSV::ConvertCardFile() {
     if (!CreateCardDatabase(mTempDbPath)) return false;
 
     if (!mCardFile) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
-    CardFileReader& file = *mCardFile;
-    const uint64_t total = file.Size();
-    uint64_t nextProgress = kProgressStep;
-    std::u16string line;
-    while (!file.AtEnd()) {
-      file.ReadLine(line);
-      const bool parsed = ParseCardLine(line);
-      // A lost write ends the run at once; its failure has been reported.
-      if (DatabaseDamaged()) return false;
-      if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
-      if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
-      if (mProgress && file.BytesRead() >= nextProgress) {
-        mProgress(file.BytesRead(), total);
-        nextProgress = file.BytesRead() + kProgressStep;
-      }
-    }
-    if (mCardRec.Pending) {
-      WriteCardRecord(mCardRec.Flds);
-      mCardRec.Pending = false;
-      if (DatabaseDamaged()) return false;
-    }
-    if (mProgress) mProgress(file.BytesRead(), total);
+    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads())) return false;
+    if (mProgress) mProgress(mCardFile->BytesRead(), mCardFile->Size());
     mDbDamaged = false;
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
+}
+
+bool modCSV::ConvertLines() {
+  CardFileReader& file = *mCardFile;
+  // However the loop ends, the line it ended on.
+  struct LastLine {
+    int64_t& last;
+    CardFileReader& file;
+    ~LastLine() { last = file.LineNumber(); }
+  } lastLine{mLastLine, file};
+  uint64_t nextProgress = kProgressStep;
+  std::u16string line;
+  while (!file.AtEnd()) {
+    file.ReadLine(line);
+    const bool parsed = ParseCardLine(line, file.LineNumber());
+    // A lost write ends the run at once; its failure has been reported.
+    if (DatabaseDamaged()) return false;
+    if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
+    if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
+    if (mProgress && file.BytesRead() >= nextProgress) {
+      mProgress(file.BytesRead(), file.Size());
+      nextProgress = file.BytesRead() + kProgressStep;
+    }
+  }
+  if (mCardRec.Pending) {
+    WriteCard(mCardRec.Flds, mCardRec.Origin);
+    mCardRec.Pending = false;
+    if (DatabaseDamaged()) return false;
+  }
+  return true;
+}
+
+void modCSV::ReadCards(CardBatchQueue& queue) {
+  CardFileReader& file = *mCardFile;
+  QueueSink sink(queue, file);
+  std::u16string line;
+  try {
+    try {
+      for (;;) {
+        sink.BeginLine();
+        if (file.AtEnd()) break;
+        file.ReadLine(line);
+        try {
+          TakeCardLine(line, file.LineNumber(), sink);
+        } catch (const ReaderStopped&) {
+          throw;
+        } catch (...) {
+          sink.Fail(std::current_exception(), true);
+          return;
+        }
+        if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
+        sink.EndLine();
+      }
+      if (mCardRec.Pending) {
+        sink.Take(mCardRec);
+        mCardRec.Pending = false;
+      }
+      sink.End();
+    } catch (const ReaderStopped&) {
+      throw;
+    } catch (...) {
+      sink.Fail(std::current_exception(), false);
+    }
+  } catch (const ReaderStopped&) {
+    // The writer ended the run; it waits for nothing more.
+  }
+}
+
+bool modCSV::ConvertLinesInTwoThreads() {
+  CardBatchQueue queue(kBatches, kCardsPerBatch);
+  std::thread thread;
+  try {
+    thread = std::thread([this, &queue] { ReadCards(queue); });
+  } catch (const std::system_error&) {
+    // No second thread to be had: the same run on this one.
+    return ConvertLines();
+  }
+  const ReaderThread reader(queue, std::move(thread));
+  uint64_t nextProgress = kProgressStep;
+  for (;;) {
+    CardBatch* batch = queue.TakeFull();
+    for (size_t i = 0; i < batch->used; ++i) {
+      CardItem& item = batch->items[i];
+      mLastLine = item.line;
+      if (item.hasCard) {
+        std::array<std::u16string_view, kCardColumns> columns;
+        const char16_t* const text = batch->text.data();
+        for (size_t c = 0; c < item.columns; ++c) {
+          const auto [offset, length] = batch->bounds[item.firstColumn + c];
+          columns[c] = std::u16string_view(text + offset, length);
+        }
+        WriteCard(CardColumns(columns.data(), item.columns), item.origin);
+      }
+      if (item.failure && item.parseFailure) {
+        // Reported as the parser reports it when the run is on one thread.
+        try {
+          std::rethrow_exception(item.failure);
+        } catch (...) {
+          ReportCaught(*reporter_, Icon::Critical);
+        }
+      }
+      if (DatabaseDamaged()) return false;
+      if (item.failure) {
+        if (item.parseFailure) throw Failure(kProblemParsingLine, "Problem parsing line!");
+        std::rethrow_exception(item.failure);
+      }
+      if (item.end) return true;
+    }
+    if (batch->text.capacity() > kKeptBatchCapacity) std::u16string().swap(batch->text);
+    if (mProgress && batch->bytesRead >= nextProgress) {
+      mProgress(batch->bytesRead, mCardFile->Size());
+      nextProgress = batch->bytesRead + kProgressStep;
+    }
+    queue.PutEmpty(batch);
+  }
 }
 
 }  // namespace tessaly

@@ -9,19 +9,22 @@ void ThrowSubscriptOutOfRange() {
   throw Failure(err::kSubscriptOutOfRange, "Subscript out of range");
 }
 
-void ReportCaught(Reporter& reporter, Icon icon) {
+Failure CaughtFailure() {
   try {
     throw;
   } catch (const Failure& failure) {
-    ReportFailure(reporter, failure, icon);
+    return failure;
   } catch (const std::bad_alloc&) {
-    ReportFailure(reporter, Failure(kOutOfMemory, "Out of memory"), icon);
+    return Failure(kOutOfMemory, "Out of memory");
   } catch (const std::exception& e) {
-    ReportFailure(reporter, Failure(kInternalError, std::string("Internal error: ") + e.what()),
-                  icon);
+    return Failure(kInternalError, std::string("Internal error: ") + e.what());
   } catch (...) {
-    ReportFailure(reporter, Failure(kInternalError, "Internal error"), icon);
+    return Failure(kInternalError, "Internal error");
   }
+}
+
+void ReportCaught(Reporter& reporter, Icon icon) {
+  ReportFailure(reporter, CaughtFailure(), icon);
 }
 
 }  // namespace tessaly

@@ -31,6 +31,9 @@ const T& At(const std::vector<T>& list, size_t index) {
   return list[index];
 }
 
+// The exception being handled (call only inside a catch block) as a failure.
+Failure CaughtFailure();
+
 // Reports the exception being handled (call only inside a catch block) in the common
 // form. Running out of memory becomes a failure like any other instead of ending the
 // program.

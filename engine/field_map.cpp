@@ -1,9 +1,12 @@
+#include <algorithm>
 #include <array>
 #include <string_view>
 
+#include "engine/card_file_reader.h"
 #include "engine/card_line.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
+#include "storage/utf8.h"
 
 namespace tessaly {
 
@@ -47,22 +50,48 @@ constexpr std::array<Source, 41> kSources = ParseFieldMap();
 static_assert(kSources[25].main == 30 && kSources[25].extension == 31);
 static_assert(kSources[36].main == 47 && kSources[36].extension == 0);
 
+// "Ada Lovelace" from columns 2 and 3, else the company (column 18).
+std::string CardName(CardColumns flds) {
+  auto column = [&](size_t n) { return n <= flds.size() ? flds[n - 1] : std::u16string_view(); };
+  std::u16string name(column(2));
+  if (!name.empty() && !column(3).empty()) name += u' ';
+  name += column(3);
+  if (name.empty()) name = column(18);
+  return jet::Utf16ToUtf8(name);
+}
+
 }  // namespace
 
 bool modCSV::WriteCardRecord(const std::vector<std::u16string>& flds) {
+  return WriteCard(flds, {});
+}
+
+bool modCSV::WriteCard(const std::vector<std::u16string>& flds, const CardOrigin& origin) {
+  // Columns past 47 are never mapped.
+  std::array<std::u16string_view, kCardColumns> views;
+  const size_t count = std::min(flds.size(), kCardColumns);
+  for (size_t i = 0; i < count; ++i) views[i] = flds[i];
+  return WriteCard(CardColumns(views.data(), count), origin);
+}
+
+bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
   bool result = false;
+  size_t refusedBy = kRowRefusal;
   try {
     if (!mRst) throw Failure(kObjectNotSet, "Object variable or With block variable not set");
     mRst->AddNew();
     const bool whole = flds.size() >= kCardColumns;
-    auto column = [&](int16_t n) -> const std::u16string& {
-      return whole ? flds[static_cast<size_t>(n - 1)] : At(flds, static_cast<size_t>(n - 1));
+    auto column = [&](int16_t n) {
+      const auto index = static_cast<size_t>(n - 1);
+      if (!whole && index >= flds.size()) ThrowSubscriptOutOfRange();
+      return flds[index];
     };
     for (size_t p = 0; p < kSources.size(); ++p) {
+      refusedBy = p;
       const Source& source = kSources[p];
       std::u16string_view value = column(source.main);
       if (source.extension != 0) {
-        const std::u16string& extension = column(source.extension);
+        const std::u16string_view extension = column(source.extension);
         if (!extension.empty()) {
           joined_.assign(value).append(u" x").append(extension);
           value = joined_;
@@ -71,15 +100,33 @@ bool modCSV::WriteCardRecord(const std::vector<std::u16string>& flds) {
       // Only zero-length values stay Null; a lone blank is a value.
       if (!value.empty()) mRst->SetValue(static_cast<int16_t>(p), value);
     }
+    refusedBy = kRowRefusal;
     mRst->Update(dao::dbUpdateRegular);
     ++mCardsWritten;
     result = true;
   } catch (...) {
     // A write the file lost is no refusal of this card; the run ends on it.
-    if (!DatabaseDamaged()) ++mCardsFailed;
-    ReportCaught(reporter_, Icon::Critical);
+    if (DatabaseDamaged()) {
+      ReportCaught(*reporter_, Icon::Critical);
+    } else {
+      ++mCardsFailed;
+      ++mFieldFailures[refusedBy];
+      ReportRefusal(flds, origin);
+    }
   }
   return result;
+}
+
+void modCSV::ReportRefusal(CardColumns flds, const CardOrigin& origin) {
+  // Counted all the same; only the message is left out.
+  if (cardMessagesOff_) return;
+  const std::string text = CommonErrorText(CaughtFailure());
+  if (origin.line <= 0 || !mCardFile) {
+    reporter_->Show(text, Icon::Critical);
+    return;
+  }
+  const CardRef card{mCardFile->Path(), origin.ordinal, origin.line, CardName(flds)};
+  if (!reporter_->ShowCard(text, Icon::Critical, card)) cardMessagesOff_ = true;
 }
 
 }  // namespace tessaly

@@ -10,7 +10,7 @@
 
 namespace tessaly {
 
-modCSV::modCSV(Reporter& reporter) : reporter_(reporter) {}
+modCSV::modCSV(Reporter& reporter) : reporter_(&reporter) {}
 
 modCSV::~modCSV() = default;
 
@@ -64,7 +64,7 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     result = true;
   } catch (...) {
     if (replaced) mDbDamaged = true;
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }
@@ -86,7 +86,7 @@ void modCSV::CloseCardDatabase() {
       mCardFileOpen = false;
     }
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
 }
 
@@ -120,7 +120,7 @@ bool modCSV::SaveCardDatabase(const std::string& path) {
     ReplaceFileWithCopy(mTempDbPath, path, written);
     result = true;
   } catch (...) {
-    ReportCaught(reporter_, Icon::Critical);
+    ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
 }

@@ -3,9 +3,11 @@
 // The converter: the export file, the line parser, the card database and its
 // lifecycle, as one object holding the module-wide state.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,15 +22,36 @@ class Application;
 class NameSpace;
 }  // namespace outlook
 
+class CardBatchQueue;
 class CardFileReader;
+class CardSink;
 class TempFileLock;
+
+// Where a card is in the export, for its messages: its ordinal in the run and the
+// line its record line is on (0: not read from a file).
+struct CardOrigin {
+  int64_t ordinal = 0;
+  int64_t line = 0;
+};
 
 // The card being parsed: 47 columns (column n at index n - 1) and whether it is
 // held, not yet written.
 struct CardRecord {
   std::vector<std::u16string> Flds;
   bool Pending = false;
+  CardOrigin Origin;
 };
+
+// A card's columns as the writer reads them.
+using CardColumns = std::span<const std::u16string_view>;
+
+// The parser's state is the reading thread's during a conversion and the rest the
+// writing thread's: apart on cache lines of their own, neither slows the other.
+inline constexpr size_t kCacheLine = 64;
+
+// Refused cards are counted per table field, and in this last slot when the row as
+// a whole was refused.
+inline constexpr size_t kRowRefusal = 41;
 
 class modCSV {
  public:
@@ -40,8 +63,9 @@ class modCSV {
   // Whole-file conversion into a fresh temporary database.
   bool ConvertCardFile();
 
-  // One line of the export (decoded, without its terminator).
-  bool ParseCardLine(std::u16string_view line);
+  // One line of the export (decoded, without its terminator), line `lineNumber` of
+  // the export (0: not read from a file).
+  bool ParseCardLine(std::u16string_view line, int64_t lineNumber = 0);
   // Overlapping matches, capped at 15.
   int32_t CountOccurrences(std::u16string_view text, std::u16string_view find);
 
@@ -60,19 +84,28 @@ class modCSV {
   bool SaveCardDatabase(const std::string& path);
   bool CreateCardTable();
   bool WriteCardRecord(const std::vector<std::u16string>& flds);
+  // The same for a card read from the export, whose refusal names it.
+  bool WriteCard(const std::vector<std::u16string>& flds, const CardOrigin& origin);
+  bool WriteCard(CardColumns flds, const CardOrigin& origin);
 
-  Reporter& reporter() { return reporter_; }
+  Reporter& reporter() { return *reporter_; }
+  // Where later reports go (the window relays a conversion's reports to its thread).
+  void SetReporter(Reporter& reporter) { reporter_ = &reporter; }
 
   // Called now and then during a conversion with the bytes read so far and the
   // export's size; may be empty.
   std::function<void(uint64_t done, uint64_t total)> mProgress;
 
+  // Runs the whole conversion on the calling thread instead of reading the export on
+  // a second one; the output is the same.
+  bool mOneThread = false;
+
   // Module-wide state.
   std::string mTempDbPath;
   bool mCardFileOpen = false;
   std::unique_ptr<CardFileReader> mCardFile;  // file number 1
-  CardRecord mCardRec;
-  std::shared_ptr<dao::DBEngine> mEngine;
+  alignas(kCacheLine) CardRecord mCardRec;
+  alignas(kCacheLine) std::shared_ptr<dao::DBEngine> mEngine;
   std::shared_ptr<dao::Workspace> mWs;
   std::shared_ptr<dao::Database> mDb;
   std::shared_ptr<dao::Recordset> mRst;
@@ -86,8 +119,24 @@ class modCSV {
   // Counts of the last conversion run, for summaries.
   int64_t mCardsWritten = 0;
   int64_t mCardsFailed = 0;
+  // Refused cards by the table field (position) that refused them; see kRowRefusal.
+  std::array<int64_t, kRowRefusal + 1> mFieldFailures{};
+  // The line of the export the last run ended on (its last line read when it
+  // converted the whole export).
+  int64_t mLastLine = 0;
 
  private:
+  // Classifies one line and updates mCardRec; complete cards go to `sink`. Throws
+  // what the parser refuses.
+  void TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink);
+  // The conversion's loop over the export's lines, on one thread or with a reading
+  // thread. False once a write was lost (reported); throws on a failed line.
+  bool ConvertLines();
+  bool ConvertLinesInTwoThreads();
+  // The reading thread: lines to cards, into the queue, until the end, a failure or
+  // the queue's stop.
+  void ReadCards(CardBatchQueue& queue);
+  void ReportRefusal(CardColumns flds, const CardOrigin& origin);
   bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
                       std::vector<std::u16string>& names);
   // Closes mDb; a failure marks it damaged.
@@ -97,12 +146,16 @@ class modCSV {
   // Throws unless the lock and the temporary database are still this process's.
   void CheckTempDatabaseIsOurs();
 
-  Reporter& reporter_;
+  Reporter* reporter_;
   // Held from the first conversion on, so no other process shares mTempDbPath.
   std::unique_ptr<TempFileLock> tempLock_;
   std::string tempLockPath_;
   // A telephone number joined to its extension, reused from card to card.
   std::u16string joined_;
+  // The user asked to see no more card messages in this run.
+  bool cardMessagesOff_ = false;
+  // Record lines seen in this run.
+  alignas(kCacheLine) int64_t cardsSeen_ = 0;
 };
 
 }  // namespace tessaly

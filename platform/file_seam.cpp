@@ -1,13 +1,16 @@
 #include "platform/file_seam.h"
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <utility>
 
 namespace tessaly::seam {
 
 namespace {
 
-// The converter runs on one thread; tests plan faults on that thread.
+// The converter reads the export and writes the database on two threads; tests
+// plan faults on a third.
 struct Plan {
   bool armed = false;
   FileOp op = FileOp::kCount;
@@ -18,44 +21,57 @@ struct Plan {
   std::function<void()> action;
 };
 
+std::mutex gMutex;
 Plan gPlan;
-std::array<int, static_cast<size_t>(FileOp::kCount)> gCalls{};
+std::atomic<bool> gArmed{false};
+std::array<std::atomic<int>, static_cast<size_t>(FileOp::kCount)> gCalls{};
+
+void Arm(Plan plan) {
+  std::lock_guard lock(gMutex);
+  gPlan = std::move(plan);
+  gArmed.store(gPlan.armed, std::memory_order_release);
+}
 
 }  // namespace
 
 int Fault(FileOp op) {
-  ++gCalls[static_cast<size_t>(op)];
-  if (!gPlan.armed || gPlan.op != op || gPlan.spent) return 0;
-  if (gPlan.remainingSkips > 0) {
-    --gPlan.remainingSkips;
-    return 0;
+  gCalls[static_cast<size_t>(op)].fetch_add(1, std::memory_order_relaxed);
+  if (!gArmed.load(std::memory_order_acquire)) return 0;
+  std::function<void()> action;
+  {
+    std::lock_guard lock(gMutex);
+    if (!gPlan.armed || gPlan.op != op || gPlan.spent) return 0;
+    if (gPlan.remainingSkips > 0) {
+      --gPlan.remainingSkips;
+      return 0;
+    }
+    if (!gPlan.persistent) gPlan.spent = true;
+    if (!gPlan.action) return gPlan.error;
+    action = gPlan.action;
   }
-  if (!gPlan.persistent) gPlan.spent = true;
-  if (gPlan.action) {
-    gPlan.action();
-    return 0;
-  }
-  return gPlan.error;
+  // Outside the lock: the action may plan the next fault.
+  action();
+  return 0;
 }
 
 int Calls(FileOp op) {
-  return gCalls[static_cast<size_t>(op)];
+  return gCalls[static_cast<size_t>(op)].load(std::memory_order_relaxed);
 }
 
 void ResetCalls() {
-  gCalls.fill(0);
+  for (auto& calls : gCalls) calls.store(0, std::memory_order_relaxed);
 }
 
 ScopedFault::ScopedFault(FileOp op, int error, int skip, bool persistent) {
-  gPlan = Plan{true, op, error, skip, persistent, false, {}};
+  Arm(Plan{true, op, error, skip, persistent, false, {}});
 }
 
-ScopedFault::ScopedFault(FileOp op, std::function<void()> action, int skip) {
-  gPlan = Plan{true, op, 0, skip, false, false, std::move(action)};
+ScopedFault::ScopedFault(FileOp op, std::function<void()> action, int skip, bool persistent) {
+  Arm(Plan{true, op, 0, skip, persistent, false, std::move(action)});
 }
 
 ScopedFault::~ScopedFault() {
-  gPlan = Plan{};
+  Arm(Plan{});
 }
 
 }  // namespace tessaly::seam

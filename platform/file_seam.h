@@ -45,8 +45,9 @@ void ResetCalls();
 class ScopedFault {
  public:
   ScopedFault(FileOp op, int error, int skip = 0, bool persistent = false);
-  // Runs action at that call instead of failing it (e.g. to kill the process there).
-  ScopedFault(FileOp op, std::function<void()> action, int skip = 0);
+  // Runs action at that call (and every later one when persistent) instead of
+  // failing it: e.g. to kill the process there, or to slow the run down.
+  ScopedFault(FileOp op, std::function<void()> action, int skip = 0, bool persistent = false);
   ~ScopedFault();
   ScopedFault(const ScopedFault&) = delete;
   ScopedFault& operator=(const ScopedFault&) = delete;

@@ -2,6 +2,11 @@
 
 namespace tessaly {
 
+bool Reporter::ShowCard(const std::string& text, Icon icon, const CardRef& /*card*/) {
+  Show(text, icon);
+  return true;
+}
+
 std::string CommonErrorText(const Failure& failure) {
   return "Err " + std::to_string(failure.Number()) + " " + failure.Description();
 }

@@ -1,8 +1,10 @@
 #include "storage/jet_header.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <utility>
 
 namespace tessaly::jet {
@@ -70,7 +72,21 @@ Page UnmaskHeaderPage(const Page& stored) {
   return page;
 }
 
+namespace {
+// NaN: the clock's.
+std::atomic<double> gFixedDate{std::numeric_limits<double>::quiet_NaN()};
+}  // namespace
+
+ScopedJetDate::ScopedJetDate(double date) {
+  gFixedDate.store(date);
+}
+
+ScopedJetDate::~ScopedJetDate() {
+  gFixedDate.store(std::numeric_limits<double>::quiet_NaN());
+}
+
 double JetDateNow() {
+  if (const double fixed = gFixedDate.load(); !std::isnan(fixed)) return fixed;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   // The local time of day as seconds since 1970, as if it were UTC.

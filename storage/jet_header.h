@@ -16,4 +16,14 @@ Page UnmaskHeaderPage(const Page& stored);
 // The current local time as a Jet date.
 double JetDateNow();
 
+// While alive, JetDateNow() answers `date`, so two files written apart can be
+// compared byte for byte. One at a time.
+class ScopedJetDate {
+ public:
+  explicit ScopedJetDate(double date);
+  ~ScopedJetDate();
+  ScopedJetDate(const ScopedJetDate&) = delete;
+  ScopedJetDate& operator=(const ScopedJetDate&) = delete;
+};
+
 }  // namespace tessaly::jet

@@ -1,5 +1,12 @@
 #include "storage/text_compression.h"
 
+#include <bit>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tessaly::jet {
 
 namespace {
@@ -12,13 +19,47 @@ bool IsNarrow(char16_t c) {
 // compressed form may hold no zero byte but the switches: no U+0000, and no wide
 // character with a zero low byte (U+0100, U+2000, U+4E00...).
 bool CanCompress(std::u16string_view text) {
-  for (char16_t c : text) {
-    if (c == 0 || (c & 0xff) == 0) return false;
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i lowBytes = _mm_set1_epi16(0xff);
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i zeroLow = _mm_cmpeq_epi16(_mm_and_si128(chars, lowBytes), _mm_setzero_si128());
+    if (_mm_movemask_epi8(zeroLow) != 0) return false;
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if ((text[i] & 0xff) == 0) return false;
   }
   return true;
 }
 
+// Writes the leading characters of text that are narrow and not zero, one byte
+// each, and returns how many there were.
+size_t PackNarrowRun(std::u16string_view text, uint8_t* out) {
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i narrow = _mm_cmpeq_epi16(_mm_srli_epi16(chars, 8), zero);
+    const __m128i nonZero =
+        _mm_xor_si128(_mm_cmpeq_epi16(chars, zero), _mm_cmpeq_epi16(zero, zero));
+    if (_mm_movemask_epi8(_mm_and_si128(narrow, nonZero)) != 0xffff) break;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(chars, chars));
+  }
+#endif
+  for (; i < text.size() && static_cast<unsigned>(text[i]) - 1u < 0xffu; ++i) {
+    out[i] = static_cast<uint8_t>(text[i]);
+  }
+  return i;
+}
+
 void AppendPlain(std::u16string_view text, uint8_t* out) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, text.data(), text.size() * 2);
+    return;
+  }
   for (char16_t c : text) {
     *out++ = static_cast<uint8_t>(c);
     *out++ = static_cast<uint8_t>(c >> 8);
@@ -47,25 +88,25 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
     *p++ = 0xff;
     *p++ = 0xfe;
     // Most texts are narrow throughout: one pass, one byte per character.
-    size_t i = 0;
-    while (i < text.size() && static_cast<unsigned>(text[i]) - 1u < 0xffu) {
-      *p++ = static_cast<uint8_t>(text[i++]);
-    }
+    size_t i = PackNarrowRun(text, p);
+    p += i;
     if (i == text.size() && (text.size() > 2 || mustCompress)) return text.size() + 2;
     if (!CanCompress(text.substr(i))) {
       AppendPlain(text, out);
       return plainSize;
     }
-    bool narrow = true;
-    for (; i < text.size(); ++i) {
-      const char16_t c = text[i];
-      // A narrow character written wide would carry a zero high byte.
-      if (IsNarrow(c) != narrow) {
-        *p++ = 0;
-        narrow = !narrow;
+    // Runs of each width, a zero byte between them; no character here is zero.
+    while (i < text.size()) {
+      *p++ = 0;
+      for (; i < text.size() && !IsNarrow(text[i]); ++i) {
+        *p++ = static_cast<uint8_t>(text[i]);
+        *p++ = static_cast<uint8_t>(text[i] >> 8);
       }
-      *p++ = static_cast<uint8_t>(c);
-      if (!narrow) *p++ = static_cast<uint8_t>(c >> 8);
+      if (i == text.size()) break;
+      *p++ = 0;
+      const size_t run = PackNarrowRun(text.substr(i), p);
+      p += run;
+      i += run;
     }
     const auto size = static_cast<size_t>(p - out);
     if (size < plainSize || mustCompress) return size;

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -15,15 +17,20 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
 
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
+#include "ui/gui_thread_reporter.h"
 #include "ui/notes_to_journal.h"
 #include "ui/twips_geometry.h"
 
@@ -50,6 +57,10 @@ const QString kOpenKey = QStringLiteral("Open");
 const QString kParseKey = QStringLiteral("Parse");
 const QString kSaveKey = QStringLiteral("Save");
 const QString kProgressKey = QStringLiteral("Progress");
+
+// A conversion shows its progress once it has run this long, at most this often.
+constexpr qint64 kProgressAfterMs = 500;
+constexpr int kProgressEveryMs = 100;
 
 QString FromUtf16(const std::u16string& text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -256,6 +267,12 @@ void frmTessaly::Form_Resize() {
 }
 
 void frmTessaly::closeEvent(QCloseEvent* event) {
+  // The converter is the conversion's until it ends; the window closes then.
+  if (converting_) {
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
   csv_.CloseCardDatabase();
   event->accept();
   QCoreApplication::quit();
@@ -276,12 +293,16 @@ QAction* frmTessaly::Button(const QString& key) const {
 }
 
 void frmTessaly::UpdateActions() {
+  // During a conversion no command may touch the converter (nor is its state read).
+  const bool idle = !converting_;
+  mnuFileOpen->setEnabled(idle);
+  mnuExit->setEnabled(idle);
   // Parse converts each opened export once: a second run would find it at its end
   // and replace the database with an empty one.
-  mnuEditParse->setEnabled(exportUnconverted_ && csv_.mCardFileOpen && csv_.mCardFile);
+  mnuEditParse->setEnabled(idle && exportUnconverted_ && csv_.mCardFileOpen && csv_.mCardFile);
   // Save as copies the temporary database, so only while it holds what is listed
   // and is complete.
-  mnuFileSaveAs->setEnabled(listShowsDatabase_ && !csv_.mDbDamaged);
+  mnuFileSaveAs->setEnabled(idle && listShowsDatabase_ && !csv_.mDbDamaged);
 }
 
 void frmTessaly::mnuFileOpen_Click() {
@@ -315,7 +336,7 @@ void frmTessaly::mnuEditParse_Click() {
   // which then no longer shows what the database holds.
   model_->Detach();
   listShowsDatabase_ = false;
-  if (csv_.ConvertCardFile()) {
+  if (ConvertAside()) {
     Panel(kProgressKey)->setText(QStringLiteral("Translation complete."));
     FillTableListView();
     listShowsDatabase_ = true;
@@ -323,6 +344,52 @@ void frmTessaly::mnuEditParse_Click() {
     Panel(kProgressKey)->setText(QStringLiteral("Translation incomplete."));
   }
   UpdateActions();
+  if (closeRequested_) close();
+}
+
+// The conversion runs on a thread of its own while this one goes on handling the
+// window's events. Pumping events from inside the run instead would let a close
+// request or a command re-enter the converter halfway through a card, and would
+// stall the window during any one long step (a huge note, a slow disk).
+bool frmTessaly::ConvertAside() {
+  converting_ = true;
+  UpdateActions();
+  GuiThreadReporter relay(csv_.reporter(), *this);
+  csv_.SetReporter(relay);
+  std::atomic<uint64_t> done{0};
+  std::atomic<uint64_t> total{0};
+  csv_.mProgress = [&](uint64_t bytes, uint64_t size) {
+    total.store(size, std::memory_order_relaxed);
+    done.store(bytes, std::memory_order_relaxed);
+  };
+  QEventLoop running;
+  bool converted = false;
+  QTimer ticker;
+  QElapsedTimer clock;
+  connect(&ticker, &QTimer::timeout, this, [&] {
+    const uint64_t size = total.load(std::memory_order_relaxed);
+    if (clock.elapsed() < kProgressAfterMs || size == 0) return;
+    const uint64_t percent =
+        std::min<uint64_t>(100, done.load(std::memory_order_relaxed) * 100 / size);
+    Panel(kProgressKey)->setText(QStringLiteral("Converting\u2026 %1%").arg(percent));
+  });
+  try {
+    std::thread worker([&] {
+      converted = csv_.ConvertCardFile();
+      QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    clock.start();
+    ticker.start(kProgressEveryMs);
+    running.exec();
+    worker.join();
+  } catch (const std::system_error&) {
+    // No thread to be had: the conversion runs here, the window waiting for it.
+    converted = csv_.ConvertCardFile();
+  }
+  csv_.mProgress = nullptr;
+  csv_.SetReporter(relay.target());
+  converting_ = false;
+  return converted;
 }
 
 void frmTessaly::mnuFileSaveAs_Click() {

@@ -85,6 +85,9 @@ class frmTessaly : public QMainWindow {
   void Form_Load();
   void Form_Resize();
   void ReportListFailure(int number, const QString& description);
+  // ConvertCardFile on a thread of its own while this one keeps the window alive and
+  // shows the progress.
+  bool ConvertAside();
 
   modCSV& csv_;
   FileDialogs& dialogs_;
@@ -95,6 +98,10 @@ class frmTessaly : public QMainWindow {
   bool exportUnconverted_ = false;
   // lvMDB lists what the temporary database holds.
   bool listShowsDatabase_ = false;
+  // A conversion runs: the converter is its thread's until it ends.
+  bool converting_ = false;
+  // The window was asked to close during a conversion; it closes at its end.
+  bool closeRequested_ = false;
 
   // Sizes at load, in pixels.
   int mCsvHeight = 0;

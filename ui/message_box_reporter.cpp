@@ -1,5 +1,6 @@
 #include "ui/message_box_reporter.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 
 namespace tessaly {
@@ -28,6 +29,18 @@ void MessageBoxReporter::Show(const std::string& text, Icon icon) {
   // Descriptions may hold '<' or '&' from file names; never read them as markup.
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+bool MessageBoxReporter::ShowCard(const std::string& text, Icon icon, const CardRef& card) {
+  QString cardLine = QStringLiteral("Card %1, line %2").arg(card.ordinal).arg(card.line);
+  if (!card.name.empty()) cardLine += QStringLiteral(": ") + QString::fromStdString(card.name);
+  QMessageBox box(ToBoxIcon(icon), QString(), QString::fromStdString(text) + u'\n' + cardLine,
+                  QMessageBox::Ok, parent_);
+  box.setTextFormat(Qt::PlainText);
+  auto* noMore = new QCheckBox(QStringLiteral("Show no more card errors for this conversion"));
+  box.setCheckBox(noMore);  // the box owns it
+  box.exec();
+  return !noMore->isChecked();
 }
 
 }  // namespace tessaly

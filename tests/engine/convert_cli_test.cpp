@@ -132,6 +132,29 @@ TEST_F(ConvertCliTest, IncompleteTranslationTouchesNoOutput) {
   EXPECT_EQ(CardRowCount(temp), 2u);
 }
 
+// Each refused card as compilers write a problem, at its record line; the summary
+// counts them per field, most first, then by name.
+TEST_F(ConvertCliTest, RefusedCardsNamedAndCountedPerField) {
+  const std::string date = "Err 3421 'soon' is not a date that field 'Birthday' accepts.";
+  const std::string in =
+      In(Crlf({HeaderLine(), RecordLine({{2, "Ada"}, {3, "Lovelace"}, {35, "soon"}}),
+               RecordLine({{18, "Acme"}, {26, std::string(16, '1')}, {47, "a"}}), "b", "\"",
+               RecordLine({{3, "Turing"}, {35, "soon"}}), RecordLine({{28, std::string(32, '5')}}),
+               RecordLine({{2, "ok"}})}));
+  const Result r = Run({in, Path("out.mdb")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, in + ":2: " + date + " (card 1: Ada Lovelace)\n" + in +
+                       ":3: Err 3163 The text for field 'BusinessPostalCode' is 16 characters "
+                       "long; the field holds at most 15. (card 2: Acme)\n" +
+                       in + ":6: " + date + " (card 3: Turing)\n" + in +
+                       ":7: Err 3163 The text for field 'BusinessPhone' is 32 characters long; "
+                       "the field holds at most 31. (card 4)\n");
+  EXPECT_EQ(
+      r.out,
+      "Translation complete.\nMDB file saved.\nCards written: 1, cards failed: 4 (Birthday 2, "
+      "BusinessPhone 1, BusinessPostalCode 1).\n");
+}
+
 // Only a regular file in a folder the user may write to is replaced: renaming over
 // a device node or a FIFO would delete it. A link to a regular file is followed.
 TEST_F(ConvertCliTest, UnusableDestinationsAreLeftAsTheyAre) {

@@ -3,6 +3,7 @@
 // A reporter for the tests: keeps every message instead of showing it.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,16 @@ class RecordingReporter : public Reporter {
   struct Report {
     std::string text;
     Icon icon;
+    std::optional<CardRef> card;
   };
   void Show(const std::string& text, Icon icon) override {
-    reports.push_back({text, icon});
+    reports.push_back({text, icon, std::nullopt});
     if (whenShown) whenShown();
+  }
+  bool ShowCard(const std::string& text, Icon icon, const CardRef& card) override {
+    reports.push_back({text, icon, card});
+    if (whenShown) whenShown();
+    return !noMoreCardMessages;
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
@@ -29,6 +36,8 @@ class RecordingReporter : public Reporter {
   std::vector<Report> reports;
   // Called after each message is kept, e.g. to note the state of a window then.
   std::function<void()> whenShown;
+  // The answer to each card message: true asks for no more in this conversion.
+  bool noMoreCardMessages = false;
 };
 
 }  // namespace tessaly::test

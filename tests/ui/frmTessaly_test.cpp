@@ -4,16 +4,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <array>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,6 +27,7 @@
 #include "platform/file_seam.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
+#include "ui/message_box_reporter.h"
 
 namespace tessaly {
 namespace {
@@ -307,6 +314,112 @@ TEST_F(WindowTest, ExitAndCloseCloseTheCardDatabase) {
   ASSERT_TRUE(csv.mDbOpen);
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(csv.mDbOpen);
+}
+
+// Refused cards: the message names the card (with the recorder the card comes
+// apart); asked for no more, the run goes on and still counts them.
+TEST_F(WindowTest, RefusedCardsNamedUntilNoMoreAreWanted) {
+  const std::string tooLong(56, 'x');
+  const QString path = WriteCards(
+      "refused.csv", {{{2, "Ada"}, {3, "Lovelace"}, {18, tooLong}}, kAlan, {{18, tooLong}}});
+  for (bool noMore : {false, true}) {
+    reporter.reports.clear();
+    reporter.noMoreCardMessages = noMore;
+    Parse(path);
+    EXPECT_EQ(Progress(), "Translation complete.");
+    EXPECT_EQ(csv.mCardsFailed, 2);
+    ASSERT_EQ(reporter.reports.size(), noMore ? 1u : 2u) << Reports();
+    const auto& first = reporter.reports[0];
+    EXPECT_EQ(first.text.rfind("Err 3163 The text for field 'Company' is 56 characters", 0), 0u);
+    ASSERT_TRUE(first.card.has_value());
+    EXPECT_EQ(first.card->name, "Ada Lovelace");
+    EXPECT_EQ(first.card->line, 2);
+    if (!noMore) {
+      EXPECT_EQ(reporter.reports[1].card->ordinal, 3);
+    }
+  }
+}
+
+// The real box, answered as a user would: the first line as ever, the card below
+// it, and the check box that ends the card messages of this conversion.
+TEST_F(WindowTest, CardMessageBoxOnTheOffscreenPlatform) {
+  MessageBoxReporter boxes;
+  modCSV converter(boxes);
+  frmTessaly own(converter, dialogs);
+  boxes.SetParent(&own);
+  QStringList seen;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    seen << box->text() + (box->checkBox() ? " [" + box->checkBox()->text() + "]" : "");
+    if (box->checkBox()) box->checkBox()->setChecked(true);
+    box->button(QMessageBox::Ok)->click();
+  });
+  answer.start(5);
+  const std::string tooLong(56, 'x');
+  dialogs.open =
+      WriteCards("refused.csv", {kAlan, {{3, "Lovelace"}, {18, tooLong}}, {{18, tooLong}}});
+  own.mnuFileOpen->trigger();
+  own.mnuEditParse->trigger();
+  EXPECT_EQ(own.Panel("Progress")->text(), "Translation complete.");
+  EXPECT_EQ(converter.mCardsFailed, 2);
+  EXPECT_EQ(seen, QStringList{"Err 3163 The text for field 'Company' is 56 characters long; the "
+                              "field holds at most 55.\nCard 2, line 3: Lovelace [Show no more "
+                              "card errors for this conversion]"});
+}
+
+// A slow conversion shows how far it got, at most ten times a second, with the
+// commands disabled; the window keeps handling events meanwhile.
+TEST_F(WindowTest, ProgressWhileConverting) {
+  std::vector<Card> cards(12000, kAda);
+  const QString path = WriteCards("large.csv", cards);  // about 3 MB, read 1 MB at a time
+  Open(path);
+  seam::ScopedFault slow(
+      seam::FileOp::kExportRead,
+      [] { std::this_thread::sleep_for(std::chrono::milliseconds(250)); }, 0, true);
+  QStringList texts;
+  bool disabledMeanwhile = true;
+  QTimer sample;
+  QObject::connect(&sample, &QTimer::timeout, [&] {
+    if (texts.isEmpty() || texts.back() != Progress()) texts << Progress();
+    for (QAction* command :
+         {window.mnuFileOpen, window.mnuEditParse, window.mnuFileSaveAs, window.mnuExit}) {
+      if (Progress().startsWith("Converting") && command->isEnabled()) disabledMeanwhile = false;
+    }
+  });
+  sample.start(10);
+  const auto start = std::chrono::steady_clock::now();
+  window.mnuEditParse->trigger();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  sample.stop();
+  EXPECT_EQ(Progress(), "Translation complete.");
+  EXPECT_TRUE(disabledMeanwhile);
+  EXPECT_TRUE(window.mnuFileOpen->isEnabled() && window.mnuFileSaveAs->isEnabled());
+  const QStringList shown = texts.filter("Converting");
+  ASSERT_FALSE(shown.isEmpty()) << texts.join(" | ").toStdString();
+  EXPECT_LE(shown.size(), seconds * 10 + 1);
+  int last = -1;
+  for (const QString& text : shown) {
+    const auto match =
+        QRegularExpression(QString::fromUtf8("^Converting\u2026 (\\d+)%$")).match(text);
+    ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+    EXPECT_GE(match.captured(1).toInt(), last);
+    last = match.captured(1).toInt();
+  }
+}
+
+// Closing the window during a conversion closes it once the conversion ends.
+TEST_F(WindowTest, CloseDuringConversionWaitsForItsEnd) {
+  Open(WriteCards("cards.csv", {kAda, kAlan}));
+  seam::ScopedFault slow(seam::FileOp::kExportRead,
+                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+  QTimer::singleShot(50, [&] { window.close(); });
+  window.mnuEditParse->trigger();
+  EXPECT_EQ(Progress(), "Translation complete.");
+  EXPECT_FALSE(csv.mDbOpen);
+  EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace

@@ -1,0 +1,70 @@
+#pragma once
+
+// Cards on their way from the reading thread to the writing one. A fixed set of
+// batches goes round between the two, so memory stays flat whatever the export's
+// size, and each hand-over carries many cards.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/modCSV.h"
+
+namespace tessaly {
+
+// One step of the run, in export order: a card to write, then what ended the run
+// on the same line (a failure), or the end of the export.
+struct CardItem {
+  bool hasCard = false;
+  // The card's columns: bounds[firstColumn + i] in the batch's text.
+  size_t firstColumn = 0;
+  size_t columns = 0;
+  CardOrigin origin;
+  int64_t line = 0;  // the export's line when the item was made
+  std::exception_ptr failure;
+  bool parseFailure = false;  // the parser refused the line (else reading failed)
+  bool end = false;
+};
+
+// The writer reads what the reader wrote on another core: one run of text per
+// batch lets the caches stream it instead of chasing a string per column.
+struct CardBatch {
+  std::vector<CardItem> items;  // the first `used` are filled
+  size_t used = 0;
+  std::u16string text;
+  std::vector<std::pair<size_t, size_t>> bounds;  // offset and length of each column
+  uint64_t bytesRead = 0;                         // of the export, once the batch was filled
+};
+
+class CardBatchQueue {
+ public:
+  explicit CardBatchQueue(size_t batches, size_t itemsPerBatch);
+  CardBatchQueue(const CardBatchQueue&) = delete;
+  CardBatchQueue& operator=(const CardBatchQueue&) = delete;
+
+  // Reader: an empty batch, waiting for one; nullptr once stopped.
+  CardBatch* TakeEmpty();
+  void PutFull(CardBatch* batch);
+  // Writer: the next filled batch, in order, waiting for it.
+  CardBatch* TakeFull();
+  void PutEmpty(CardBatch* batch);
+  // Writer: the reader is to end; it gets no further batch.
+  void Stop();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<CardBatch>> batches_;
+  std::deque<CardBatch*> empty_;
+  std::deque<CardBatch*> full_;
+  bool stopped_ = false;
+};
+
+}  // namespace tessaly
