@@ -83,25 +83,6 @@ TEST_F(JetFile, EveryPageClaimedOnceAndIndexesMatchTheRows) {
   }
 }
 
-TEST_F(JetFile, HundredThousandRowsUseAReferenceMapAndMoveTheGlobalMapWindow) {
-  Create();
-  CardRow row = EmptyRow();
-  for (size_t n = 0; n < 100'000; ++n) {
-    row[1] = U16("First " + std::to_string(n));
-    row[3] = U16("Läst " + std::to_string(n * 7919 % 100'003));
-    row[kNotes] = n % 1000 == 1 ? std::optional(std::u16string(3000, u'é')) : std::nullopt;
-    Add(row);
-  }
-  const JetFileFacts facts = CloseAndCheck();
-  const JetTableFacts& cards = Table(facts, "tblCardData");
-  EXPECT_EQ(cards.rowCount, 100'000u);
-  ASSERT_FALSE(cards.dataPages.empty());
-  // Beyond what an inline map covers, and past the first global-map window.
-  EXPECT_GE(cards.dataPages.back() - cards.dataPages.front(), kInlineMapPages);
-  EXPECT_GT(facts.pageCount, 2 * kInlineMapPages);
-  EXPECT_GE(cards.longValuePages.size(), 100u);  // 100 notes of 3,000 characters
-}
-
 TEST_F(JetFile, MillionCharacterNoteIsChainedOverPagesOfItsColumnMap) {
   Create();
   CardRow row = EmptyRow();

@@ -127,9 +127,16 @@ TEST_F(JetReaders, OneHundredThousandRowsNeedTheReferenceUsageMap) {
   rs_->MoveNext();
   EXPECT_TRUE(rs_->IsEOF());
   db_->Close();
-  // Data pages span more than an inline map can cover.
-  ASSERT_GT(std::filesystem::file_size(path_),
-            uint64_t{jet::usage_map::kInlinePages} * jet::kPageSize);
+  // Data pages span more than an inline map covers, and the file passes the first
+  // window of the global map.
+  const JetFileFacts facts = CheckJetFile(path_);
+  EXPECT_EQ(facts.problems, std::vector<std::string>{});
+  const JetTableFacts* cards = facts.Table("tblCardData");
+  ASSERT_TRUE(cards != nullptr && !cards->dataPages.empty());
+  EXPECT_EQ(cards->rowCount, kRows);
+  EXPECT_GE(cards->dataPages.back() - cards->dataPages.front(), jet::usage_map::kInlinePages);
+  EXPECT_GT(facts.pageCount, 2 * jet::usage_map::kInlinePages);
+  EXPECT_GE(cards->longValuePages.size(), 100u);  // 100 notes of 3,000 characters
 
   ExpectOnlyCardTable(path_);
   for (const Reader reader : kReadersHere) {

@@ -1,11 +1,12 @@
 #include "storage/text_compression.h"
-#include "tests/support/jet_file_check.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "tests/support/jet_file_check.h"
 
 namespace tessaly::jet {
 namespace {
