@@ -94,9 +94,9 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   std::string target = to;
   std::optional<FileStatus> existing = StatusAt(to);
   if (existing && existing->kind == FileKind::kLink) {
-    target = ResolvedPath(to);
-    existing = target.empty() ? std::nullopt : StatusAt(target);
-    if (target.empty()) target = to;
+    const std::string resolved = ResolvedPath(to);
+    existing = resolved.empty() ? std::nullopt : StatusAt(resolved);
+    if (!resolved.empty()) target = resolved;
   }
   if (existing && existing->kind == FileKind::kFolder) throw FileFailure(EISDIR, to);
   // Renaming over a device node or a FIFO would delete it, not write to it.
