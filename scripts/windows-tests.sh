@@ -47,3 +47,5 @@ awk '/^\[ RUN      \]/ { name = $4 } /: Skipped$/ { getline reason; print "  " n
 cmake -S . -B build/test -DTESSALY_WINDOWS_CONVERTER="$PWD/$exe" >/dev/null
 cmake --build build/test -j"$jobs" --target windows_converter_tests
 ctest --test-dir build/test --output-on-failure -R '^WindowsConverter\.' </dev/null
+# Off again, so that a plain ctest in build/test does not need Wine.
+cmake -S . -B build/test -DTESSALY_WINDOWS_CONVERTER= >/dev/null
