@@ -85,9 +85,8 @@ int main(int argc, char** argv) {
     auto db = engine.CreateWorkspace("", "admin", "", tessaly::dao::dbUseJet)
                   ->CreateDatabase(path, tessaly::dao::dbLangGeneral);
     auto table = db->CreateTableDef("tblCardData");
-    for (size_t p = 0; p < tessaly::kCardFieldNames.size(); ++p) {
-      auto field = table->CreateField(tessaly::kCardFieldNames[p], tessaly::kCardFieldTypes[p],
-                                      tessaly::kCardFieldSizes[p]);
+    for (const tessaly::CardField& card : tessaly::kCardFields) {
+      auto field = table->CreateField(card.name, card.type, card.size);
       if (field->Type() != tessaly::dao::dbDate) field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }

@@ -1,9 +1,4 @@
-#include <bit>
 #include <string>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
@@ -12,98 +7,6 @@
 #include "engine/modCSV.h"
 
 namespace tessaly {
-
-void ScanSeparators(std::u16string_view line, SeparatorScan& scan) {
-  scan.cutCount = 0;
-  scan.occurrences = 0;
-  const char16_t* const data = line.data();
-  const size_t n = line.size();
-  if (n < 3) return;
-  size_t nextCut = 0;
-  // Called for each separator, its comma at p; true once nothing more can change.
-  auto separator = [&](size_t p) {
-    if (scan.occurrences < 15) ++scan.occurrences;
-    if (scan.cutCount < kCardColumns - 1 && p - 1 >= nextCut) {
-      scan.cuts[scan.cutCount++] = p - 1;
-      nextCut = p + 2;
-    }
-    return scan.cutCount == kCardColumns - 1 && scan.occurrences == 15;
-  };
-  size_t p = 1;
-  const size_t end = n - 1;
-#ifdef __SSE2__
-  // Eight positions at a time: a quote before, a comma at and a quote after each.
-  const __m128i quotes = _mm_set1_epi16(static_cast<short>(u'"'));
-  const __m128i commas = _mm_set1_epi16(static_cast<short>(u','));
-  for (; p + 9 <= n; p += 8) {
-    const auto* at = reinterpret_cast<const __m128i*>(data + p);
-    const __m128i hits = _mm_and_si128(
-        _mm_cmpeq_epi16(_mm_loadu_si128(at), commas),
-        _mm_and_si128(
-            _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 1)),
-                            quotes),
-            _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + 1)),
-                            quotes)));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-    while (mask != 0) {
-      const int bit = std::countr_zero(mask);
-      if (separator(p + static_cast<size_t>(bit / 2))) return;
-      mask &= ~(3u << bit);
-    }
-  }
-#endif
-  for (; p < end; ++p) {
-    if (data[p] == u',' && data[p - 1] == u'"' && data[p + 1] == u'"' && separator(p)) return;
-  }
-}
-
-bool IsClosingQuoteLine(std::u16string_view line) {
-  const size_t first = line.find_first_not_of(u' ');
-  if (first == std::u16string_view::npos) return false;
-  const size_t last = line.find_last_not_of(u' ');
-  return first == last && line[first] == u'"';
-}
-
-void SplitCardLine(std::u16string_view line, std::vector<std::u16string>& pieces) {
-  SeparatorScan scan;
-  ScanSeparators(line, scan);
-  SplitCardLine(line, scan, pieces);
-}
-
-void SplitCardLine(std::u16string_view line, const SeparatorScan& scan,
-                   std::vector<std::u16string>& pieces) {
-  if (line.empty()) {
-    pieces.clear();
-    return;
-  }
-  const size_t* const cuts = scan.cuts;
-  const size_t count = scan.cutCount;
-  pieces.resize(count + 1);
-  size_t start = 0;
-  for (size_t i = 0; i <= count; ++i) {
-    const size_t end = i < count ? cuts[i] : line.size();
-    std::u16string& piece = pieces[i];
-    // Columns are reused card after card; only let go of a very large one.
-    if (piece.capacity() > (size_t{1} << 20) && end - start < piece.capacity() / 4) {
-      std::u16string().swap(piece);
-    }
-    piece.assign(line.data() + start, end - start);
-    start = end + kSeparator.size();
-  }
-}
-
-void TrimColumnQuotes(std::vector<std::u16string>& columns) {
-  if (!columns.empty() && !columns.front().empty() && columns.front().front() == u'"') {
-    columns.front().erase(0, 1);
-  }
-  if (columns.size() < kCardColumns) {
-    throw Failure(err::kSubscriptOutOfRange, "Subscript out of range (" +
-                                                 std::to_string(columns.size()) +
-                                                 " columns where 47 are expected)");
-  }
-  std::u16string& last = columns[kCardColumns - 1];
-  if (!last.empty() && last.back() == u'"') last.pop_back();
-}
 
 int32_t modCSV::CountOccurrences(std::u16string_view text, std::u16string_view find) {
   int32_t count = 0;

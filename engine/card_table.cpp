@@ -10,9 +10,8 @@ bool modCSV::CreateCardTable() {
   try {
     if (!mDb) throw Failure(kObjectNotSet, "Object variable or With block variable not set");
     std::shared_ptr<dao::TableDef> table = mDb->CreateTableDef("tblCardData");
-    for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
-      std::shared_ptr<dao::Field> field =
-          table->CreateField(kCardFieldNames[p], kCardFieldTypes[p], kCardFieldSizes[p]);
+    for (const CardField& card : kCardFields) {
+      std::shared_ptr<dao::Field> field = table->CreateField(card.name, card.type, card.size);
       if (field->Type() != dao::dbDate) field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }

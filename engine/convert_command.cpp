@@ -19,7 +19,8 @@ constexpr uint64_t kProgressFrom = uint64_t{4} << 20;
 std::string RefusalsByField(const std::array<int64_t, kRowRefusal + 1>& counts) {
   std::vector<std::pair<int64_t, std::string>> fields;
   for (size_t p = 0; p < counts.size(); ++p) {
-    if (counts[p] > 0) fields.emplace_back(counts[p], p < kRowRefusal ? kCardFieldNames[p] : "row");
+    if (counts[p] > 0)
+      fields.emplace_back(counts[p], p < kRowRefusal ? kCardFields[p].name : "row");
   }
   if (fields.empty()) return {};
   std::sort(fields.begin(), fields.end(), [](const auto& a, const auto& b) {

@@ -2,9 +2,9 @@
 
 #include "engine/card_file_reader.h"
 #include "engine/engine_failure.h"
-#include "engine/file_copy.h"
 #include "platform/file.h"
 #include "platform/file_failure.h"
+#include "platform/file_replace.h"
 #include "platform/file_seam.h"
 #include "platform/temp_folder.h"
 
@@ -70,9 +70,7 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
 }
 
 bool modCSV::FileExists(const std::string& path) {
-  // A link counts as a file, so a stale one at the temporary name is cleared too.
-  const std::optional<FileStatus> status = StatusAt(path);
-  return status && (status->kind == FileKind::kRegular || status->kind == FileKind::kLink);
+  return tessaly::FileExists(path);
 }
 
 void modCSV::CloseCardDatabase() {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/card_table.h"
 #include "platform/reporter.h"
 #include "storage/dao.h"
 
@@ -51,7 +52,7 @@ inline constexpr size_t kCacheLine = 64;
 
 // Refused cards are counted per table field, and in this last slot when the row as
 // a whole was refused.
-inline constexpr size_t kRowRefusal = 41;
+inline constexpr size_t kRowRefusal = kCardFields.size();
 
 class modCSV {
  public:

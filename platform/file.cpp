@@ -15,4 +15,10 @@ int File::CopyThroughBuffer(File& source) {
   }
 }
 
+bool FileExists(const std::string& path) {
+  // A link counts as a file, so a stale one at a name about to be reused is cleared too.
+  const std::optional<FileStatus> status = StatusAt(path);
+  return status && (status->kind == FileKind::kRegular || status->kind == FileKind::kLink);
+}
+
 }  // namespace tessaly

@@ -95,6 +95,8 @@ class File {
 // the reason in *error when given.
 std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks = false,
                                    int* error = nullptr);
+// A file, or a link, is at path; never fails.
+bool FileExists(const std::string& path);
 // The path with every link resolved, or empty.
 std::string ResolvedPath(const std::string& path);
 int RemoveFile(const std::string& path);

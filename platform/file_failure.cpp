@@ -1,7 +1,7 @@
 #include "platform/file_failure.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace tessaly {
 
@@ -42,10 +42,14 @@ Failure FileFailure(int errnum, const std::string& path, int32_t notFound) {
       text = "Path/File access error (is a folder)";
       break;
     default:
-      text = std::string("Path/File access error (") + std::strerror(errnum) + ")";
+      text = "Path/File access error (" + SystemErrorText(errnum) + ")";
       break;
   }
   return Failure(number, text + ": " + path);
+}
+
+std::string SystemErrorText(int errnum) {
+  return std::generic_category().message(errnum);
 }
 
 }  // namespace tessaly

@@ -13,4 +13,7 @@ namespace tessaly {
 // `path`. A missing entry is `notFound` (a missing file, or a missing folder).
 Failure FileFailure(int errnum, const std::string& path, int32_t notFound = err::kFileNotFound);
 
+// The system's own words for `errnum`, for failures that keep a number of their own.
+std::string SystemErrorText(int errnum);
+
 }  // namespace tessaly

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/names.h"
+
 #ifdef _WIN32
 #include <iterator>
 
 #include "platform/win32.h"
 #else
-#include <strings.h>
-
 #include "platform/process.h"
 #endif
 
@@ -99,8 +99,8 @@ constexpr const char* kSystemInfoPrograms[] = {
 bool StandInRegistry::GetKeyValue(int32_t keyRoot, const std::string& keyName,
                                   const std::string& subKeyRef, std::string& keyVal) {
   // Registry names compare without regard to case.
-  if (keyRoot == kHKeyLocalMachine && strcasecmp(keyName.c_str(), kMsInfoKey) == 0 &&
-      strcasecmp(subKeyRef.c_str(), "PATH") == 0) {
+  if (keyRoot == kHKeyLocalMachine && SameName(keyName, kMsInfoKey) &&
+      SameName(subKeyRef, "PATH")) {
     for (const char* name : kSystemInfoPrograms) {
       std::string found = FindProgramInPath(name, searchPath_);
       if (!found.empty()) {

@@ -14,6 +14,7 @@
 
 #include "platform/failure.h"
 #include "platform/file.h"
+#include "storage/dao_errors.h"
 
 namespace tessaly::dao {
 
@@ -38,24 +39,6 @@ using Value = std::variant<std::monostate, std::u16string, JetDate>;
 inline bool IsNull(const Value& v) {
   return std::holds_alternative<std::monostate>(v);
 }
-
-// Failure numbers raised by the engine. Descriptions are the engine's own.
-namespace err {
-inline constexpr int32_t kNoCurrentRecord = 3021;
-inline constexpr int32_t kFieldTooSmall = 3163;
-inline constexpr int32_t kDatabaseExists = 3204;
-inline constexpr int32_t kZeroLengthNotAllowed = 3315;
-inline constexpr int32_t kTypeConversion = 3421;
-inline constexpr int32_t kObjectClosed = 3420;
-inline constexpr int32_t kItemNotFound = 3265;
-inline constexpr int32_t kInvalidArgument = 3001;
-inline constexpr int32_t kRecordTooLarge = 3047;
-inline constexpr int32_t kDatabaseFull = 3741;
-inline constexpr int32_t kDiskIo = 3043;
-inline constexpr int32_t kCannotOpenFile = 3051;
-inline constexpr int32_t kUpdateWithoutAddNew = 3020;
-inline constexpr int32_t kDuplicateName = 3010;
-}  // namespace err
 
 class Database;
 class Recordset;

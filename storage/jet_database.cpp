@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "platform/file.h"
+#include "platform/names.h"
 #include "storage/catalog.h"
 #include "storage/data_page.h"
 #include "storage/index_leaf.h"
@@ -26,13 +27,6 @@ constexpr size_t kMaxUserTables = 24;
 // rights pages, a long-value page for its properties, and the bitmap pages the
 // catalog's maps may come to need.
 constexpr uint32_t kNewTablePages = 4 + 2 * usage_map::kReferenceSlots;
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 // Jet's rules for object names.
 void CheckName(const std::string& name, const char* what) {

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
+#include "platform/file_failure.h"
 #include "platform/file_seam.h"
-#include "storage/dao.h"
+#include "storage/dao_errors.h"
 
 namespace tessaly::jet {
 
@@ -15,7 +17,7 @@ std::atomic<uint32_t> gPageLimit{kMaxPages};
 
 [[noreturn]] void ThrowIo(const char* what, const std::string& path, int error) {
   throw Failure(dao::err::kDiskIo,
-                std::string(what) + " '" + path + "' failed: " + std::strerror(error) + ".");
+                std::string(what) + " '" + path + "' failed: " + SystemErrorText(error) + ".");
 }
 
 std::string SizeText(uint64_t bytes) {
@@ -46,7 +48,7 @@ PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
                     "Database '" + path + "' already exists; a new database needs a free name.");
     }
     throw Failure(dao::err::kCannotOpenFile,
-                  "Cannot create database '" + path + "': " + std::strerror(error) + ".");
+                  "Cannot create database '" + path + "': " + SystemErrorText(error) + ".");
   }
   if (const auto status = file_.Status()) identity_ = status->identity;
   batch_.resize(static_cast<size_t>(kBatchPages) * kPageSize);

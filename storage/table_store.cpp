@@ -5,7 +5,8 @@
 #include <cstring>
 #include <utility>
 
-#include "storage/dao.h"
+#include "platform/failure.h"
+#include "storage/dao_errors.h"
 
 namespace tessaly::jet {
 

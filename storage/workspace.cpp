@@ -1,26 +1,13 @@
-#include <algorithm>
-#include <cctype>
-
+#include "platform/names.h"
 #include "storage/dao.h"
 #include "storage/jet_database.h"
 
 namespace tessaly::dao {
 
-namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-}  // namespace
-
 std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& path,
                                                     const std::string& locale, int /*options*/) {
   // The file records one collating order, General for English.
-  if (!locale.empty() && !SameText(locale, dbLangGeneral)) {
+  if (!locale.empty() && !SameName(locale, dbLangGeneral)) {
     throw Failure(err::kInvalidArgument, "Locale '" + locale + "' is not supported; use '" +
                                              std::string(dbLangGeneral) + "'.");
   }

@@ -31,13 +31,6 @@ struct Result {
   std::string out, err;
 };
 
-// Export column of each table position; 0 where a telephone is joined to its extension.
-constexpr int kColumnOf[41] = {1, 2, 4,  3,  18, 5,  19, 22, 23, 24, 25, 26, 27, 7,
-                               8, 9, 10, 11, 12, 37, 38, 39, 40, 41, 42, 0,  0,  0,
-                               0, 0, 0,  36, 20, 35, 33, 6,  47, 34, 21, 32, 17};
-const std::map<int, std::pair<int, int>> kJoined = {{25, {30, 31}}, {26, {28, 29}}, {27, {15, 16}},
-                                                    {28, {13, 14}}, {29, {45, 46}}, {30, {43, 44}}};
-
 class ConvertCliTest : public ScratchFolderTest {
  protected:
   // As root, "nobody" stands for a user without write access.
@@ -75,8 +68,9 @@ TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
 
   Row card(41);
   for (size_t p = 0; p < 41; ++p) {
-    const auto [main, ext] = kColumnOf[p] != 0 ? std::pair{kColumnOf[p], 0} : kJoined.at(int(p));
-    card[p] = "c" + std::to_string(main) + (ext != 0 ? " xc" + std::to_string(ext) : "");
+    const ExpectedColumn& column = kExpectedColumns[p];
+    card[p] = "c" + std::to_string(column.column) +
+              (column.extension != 0 ? " xc" + std::to_string(column.extension) : "");
   }
   card[1] = "Zo\u00eb";
   card[4] = "Soci\u00e9t\u00e9 G\u00e9n\u00e9rale \u20ac";

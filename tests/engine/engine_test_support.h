@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/export_lines.h"
 #include "tests/support/recording_reporter.h"
 #include "tests/support/test_platform.h"
 
@@ -25,14 +26,6 @@ inline Row RowOf(const std::map<int, std::string>& values) {
   return row;
 }
 
-// A record line of 47 quoted columns: column n holds cols[n] or is empty.
-inline std::string RecordLine(const std::map<int, std::string>& cols) {
-  std::string line = "\"";
-  for (int n = 1; n <= 47; ++n)
-    line += (n > 1 ? "\",\"" : "") + (cols.contains(n) ? cols.at(n) : "");
-  return line + "\"";
-}
-
 // Every column set ("c<n>"), with Windows-1252 text and the two dates.
 inline std::map<int, std::string> FullCard() {
   std::map<int, std::string> full;
@@ -42,25 +35,6 @@ inline std::map<int, std::string> FullCard() {
   full[35] = "5/17/1980";
   full[36] = "Jun 3, 2001 2:30 PM";
   return full;
-}
-
-// The first line of a card whose last column goes on over the next lines.
-inline std::string OpenRecordLine(const std::map<int, std::string>& cols) {
-  std::string line = RecordLine(cols);
-  line.pop_back();
-  return line;
-}
-
-inline std::string HeaderLine() {
-  std::map<int, std::string> names;
-  for (int n = 1; n <= 47; ++n) names[n] = "Field" + std::to_string(n);
-  return RecordLine(names);
-}
-
-inline std::string Crlf(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  return text;
 }
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {

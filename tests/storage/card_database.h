@@ -18,6 +18,7 @@
 #include "storage/dao.h"
 #include "storage/date_text.h"
 #include "storage/utf8.h"
+#include "tests/support/card_columns.h"
 #include "tests/support/jet_file_check.h"
 #include "tests/support/mdb_readers.h"
 #include "tests/support/test_platform.h"
@@ -61,9 +62,9 @@ class CardDb : public ::testing::Test {
               .CreateWorkspace("", "admin", "", dao::dbUseJet)
               ->CreateDatabase(path_, dao::dbLangGeneral);
     auto table = db_->CreateTableDef("tblCardData");
-    for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
-      auto field = table->CreateField(kCardFieldNames[p], kCardFieldTypes[p], kCardFieldSizes[p]);
-      field->SetAllowZeroLength(kCardFieldTypes[p] != dao::dbDate);
+    for (const CardField& card : kCardFields) {
+      auto field = table->CreateField(card.name, card.type, card.size);
+      field->SetAllowZeroLength(card.type != dao::dbDate);
       table->FieldsAppend(field);
     }
     db_->TableDefsAppend(table);
@@ -136,8 +137,8 @@ inline void ExpectReaderRow(const ReaderTable& table, size_t index, const Reader
     }
     auto show = [](const auto& v) { return v ? "'" + v->substr(0, 80) + "'" : "Null"; };
     if (got != want) {
-      ADD_FAILURE() << "row " << index << " field " << kCardFieldNames[c] << ": read " << show(got)
-                    << ", wrote " << show(want);
+      ADD_FAILURE() << "row " << index << " field " << kExpectedColumns[c].name << ": read "
+                    << show(got) << ", wrote " << show(want);
     }
   }
 }
@@ -150,11 +151,11 @@ inline void ExpectCheckerShows(const std::string& path, const std::vector<Reader
   const JetTableFacts* table = facts.Table("tblCardData");
   ASSERT_NE(table, nullptr);
   ASSERT_EQ(table->rows.size(), rows.size());
-  for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
-    if (kCardFieldTypes[p] == dao::dbDate) continue;
-    const std::vector<JetValue> column = table->Column(kCardFieldNames[p]);
+  for (size_t p = 0; p < kExpectedColumns.size(); ++p) {
+    if (IsDateColumn(p)) continue;
+    const std::vector<JetValue> column = table->Column(kExpectedColumns[p].name);
     for (size_t r = 0; r < rows.size(); ++r) {
-      EXPECT_EQ(column[r], rows[r][p]) << "row " << r << " field " << kCardFieldNames[p];
+      EXPECT_EQ(column[r], rows[r][p]) << "row " << r << " field " << kExpectedColumns[p].name;
     }
   }
 }
@@ -188,13 +189,8 @@ inline void ExpectReadersShow(const std::string& path, const std::vector<ReaderR
   if (!kReadersRunHere) return ExpectCheckerShows(path, rows);
   ExpectOnlyCardTable(path);
   std::vector<ReaderColumn> columns;
-  for (size_t p = 0; p < kCardFieldNames.size(); ++p) {
-    const auto type = kCardFieldTypes[p];
-    columns.push_back({kCardFieldNames[p],
-                       type == dao::dbText   ? "text"
-                       : type == dao::dbDate ? "datetime"
-                                             : "memo",
-                       type == dao::dbText ? kCardFieldSizes[p] : 0});
+  for (const ExpectedColumn& column : kExpectedColumns) {
+    columns.push_back({column.name, column.type, column.size});
   }
   for (const Reader reader : kReadersHere) {
     SCOPED_TRACE(NameOf(reader));

@@ -24,7 +24,7 @@ TEST_F(FieldRules, TextSizesCountCharactersNotBytes) {
   const std::pair<int16_t, size_t> limits[] = {{11, 15}, {23, 15},  {17, 55}, {25, 31},
                                                {30, 31}, {34, 255}, {0, 55},  {40, 55}};
   for (const auto& [position, size] : limits) {
-    SCOPED_TRACE(kCardFieldNames[position]);
+    SCOPED_TRACE(kExpectedColumns[static_cast<size_t>(position)].name);
     EXPECT_EQ(Set(position, std::u16string(size, u'€')), 0);  // 2 bytes, 1 character
     EXPECT_EQ(Set(position, std::u16string(size + 1, u'a')), dao::err::kFieldTooSmall);
   }
@@ -66,9 +66,9 @@ TEST_F(FieldRules, ZeroLengthOnlyWhereAllowedAndDatesOnlyFromDateTexts) {
 TEST_F(FieldRules, RowThatDoesNotFitFailsAndLeavesTheTableIntact) {
   CardRow kept = EmptyRow(), tooLarge = EmptyRow(), fits = EmptyRow();
   kept[1] = u"kept";
-  for (size_t i = 0; i < kCardFieldNames.size(); ++i) {
-    const auto size = static_cast<size_t>(kCardFieldSizes[i]);
-    if (kCardFieldTypes[i] == dao::dbText)
+  for (size_t i = 0; i < kExpectedColumns.size(); ++i) {
+    const auto size = static_cast<size_t>(kExpectedColumns[i].size);
+    if (IsTextColumn(i))
       tooLarge[i] = std::u16string(size, u'Ж'), fits[i] = std::u16string(size, u'z');
   }
   fits[kNotes] = std::u16string(1000, u'Ж');

@@ -114,7 +114,7 @@ TEST_F(JetFile, TablesAddedAfterManyRowsKeepTheirOwnPages) {
   for (int t = 0; t < 23; ++t) {
     auto table = db_->CreateTableDef("tblMore" + std::to_string(t));
     for (size_t p = 0; p < 15; ++p) {
-      auto field = table->CreateField(kCardFieldNames[p], p == 14 ? dao::dbMemo : dao::dbText, 40);
+      auto field = table->CreateField(kCardFields[p].name, p == 14 ? dao::dbMemo : dao::dbText, 40);
       field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }
@@ -242,7 +242,7 @@ TEST_F(JetFile, MixedScriptTextsReadBackExactlyEverywhere) {
   for (int16_t field : {kCompany, kNotes}) {
     std::vector<JetValue> want;
     for (const auto& row : shown) want.push_back(row[field]);
-    EXPECT_EQ(cards.Column(kCardFieldNames[field]), want) << kCardFieldNames[field];
+    EXPECT_EQ(cards.Column(kExpectedColumns[field].name), want) << kExpectedColumns[field].name;
   }
   ExpectReadersShow(path_, shown);
 }

@@ -71,7 +71,7 @@ TEST_F(JetReaders, NullsBlanksAccentsEuroLineBreaksDatesAndLongNotes) {
 
   Card& blanks = cards.emplace_back().Put(kAnniversary, "10:30 PM", "1899-12-30 22:30:00");
   for (int16_t i = 0; i < kFieldCount; ++i) {
-    if (kCardFieldTypes[i] != dao::dbDate) blanks.Put(i, i == 2 ? " " : "");
+    if (!IsDateColumn(static_cast<size_t>(i))) blanks.Put(i, i == 2 ? " " : "");
   }
 
   // Every text field at its full size is 4,132 bytes as plain UCS-2: only the
@@ -81,8 +81,9 @@ TEST_F(JetReaders, NullsBlanksAccentsEuroLineBreaksDatesAndLongNotes) {
                    .Put(kAnniversary, " 1/2/2003 ", "2003-01-02 00:00:00")
                    .Put(kBirthday, " 1/2/2003 ", "2003-01-02 00:00:00");
   for (int16_t i = 0; i < kFieldCount; ++i) {
-    if (kCardFieldTypes[i] == dao::dbText) {
-      full.Put(i, Repeat(u"Abc de-f 0123 ", static_cast<size_t>(kCardFieldSizes[i])));
+    if (IsTextColumn(static_cast<size_t>(i))) {
+      full.Put(i, Repeat(u"Abc de-f 0123 ",
+                         static_cast<size_t>(kExpectedColumns[static_cast<size_t>(i)].size)));
     }
   }
   // Texts that do not compress, or only in part; \u0100 has a zero low byte.

@@ -25,12 +25,16 @@
 
 #include "engine/modCSV.h"
 #include "platform/file_seam.h"
+#include "tests/support/export_lines.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_box_reporter.h"
 
 namespace tessaly {
 namespace {
+
+using test::HeaderLine;
+using test::RecordLine;
 
 // Answers the next dialog once, then Cancel.
 struct ScriptedDialogs : FileDialogs {
@@ -47,18 +51,6 @@ struct ScriptedDialogs : FileDialogs {
 
 // One card: export column (1..47) to its text.
 using Card = std::map<int, std::string>;
-
-std::string RecordLine(const Card& card) {
-  std::string line;
-  for (int column = 1; column <= 47; ++column)
-    line += (column > 1 ? ",\"" : "\"") + (card.count(column) ? card.at(column) : "") + "\"";
-  return line;
-}
-std::string HeaderLine(const std::string& prefix = "Field ") {
-  Card names;
-  for (int column = 1; column <= 47; ++column) names[column] = prefix + std::to_string(column);
-  return RecordLine(names);
-}
 
 const Card kAda = {{1, "Dr."}, {2, "Ada"},         {3, "Lovelace"},   {13, "555-0100"},
                    {14, "12"}, {35, "12/10/1815"}, {47, "first line"}};

@@ -1,4 +1,4 @@
-#include "engine/file_copy.h"
+#include "platform/file_replace.h"
 
 #include <atomic>
 #include <cerrno>

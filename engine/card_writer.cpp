@@ -4,6 +4,7 @@
 
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
+#include "engine/card_table.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "storage/utf8.h"
@@ -11,44 +12,6 @@
 namespace tessaly {
 
 namespace {
-
-// Table position p takes export column "n", or "mm&xx": main column mm joined to
-// extension column xx.
-constexpr std::array<std::string_view, 41> kFieldMap = {
-    "1",  "2",  "4",  "3",     "18",    "5",     "19",    "22",    "23",    "24", "25",
-    "26", "27", "7",  "8",     "9",     "10",    "11",    "12",    "37",    "38", "39",
-    "40", "41", "42", "30&31", "28&29", "15&16", "13&14", "45&46", "43&44", "36", "20",
-    "35", "33", "6",  "47",    "34",    "21",    "32",    "17",
-};
-
-struct Source {
-  int16_t main;       // column number, from 1
-  int16_t extension;  // 0: none
-};
-
-constexpr int16_t ColumnNumber(std::string_view digits) {
-  int16_t n = 0;
-  for (char c : digits) n = static_cast<int16_t>(n * 10 + (c - '0'));
-  return n;
-}
-
-constexpr std::array<Source, 41> ParseFieldMap() {
-  std::array<Source, 41> sources{};
-  for (size_t p = 0; p < kFieldMap.size(); ++p) {
-    const std::string_view e = kFieldMap[p];
-    if (e.find('&') != std::string_view::npos) {
-      sources[p] = {ColumnNumber(e.substr(0, 2)), ColumnNumber(e.substr(e.size() - 2))};
-    } else {
-      sources[p] = {ColumnNumber(e), 0};
-    }
-  }
-  return sources;
-}
-
-constexpr std::array<Source, 41> kSources = ParseFieldMap();
-
-static_assert(kSources[25].main == 30 && kSources[25].extension == 31);
-static_assert(kSources[36].main == 47 && kSources[36].extension == 0);
 
 // "Ada Lovelace" from columns 2 and 3, else the company (column 18).
 std::string CardName(CardColumns flds) {
@@ -86,12 +49,12 @@ bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
       if (!whole && index >= flds.size()) ThrowSubscriptOutOfRange();
       return flds[index];
     };
-    for (size_t p = 0; p < kSources.size(); ++p) {
+    for (size_t p = 0; p < kCardFields.size(); ++p) {
       refusedBy = p;
-      const Source& source = kSources[p];
-      std::u16string_view value = column(source.main);
-      if (source.extension != 0) {
-        const std::u16string_view extension = column(source.extension);
+      const CardField& field = kCardFields[p];
+      std::u16string_view value = column(field.column);
+      if (field.extension != 0) {
+        const std::u16string_view extension = column(field.extension);
         if (!extension.empty()) {
           joined_.assign(value).append(u" x").append(extension);
           value = joined_;
