@@ -1,5 +1,7 @@
 #include "storage/data_page.h"
 
+#include <cassert>
+
 namespace tessaly::jet {
 
 void DataPageBuilder::Start(uint32_t owner) {
@@ -19,6 +21,8 @@ bool DataPageBuilder::Fits(uint32_t rowSize) const {
 }
 
 uint8_t* DataPageBuilder::AddRow(uint32_t rowSize, uint32_t* rowNumber) {
+  assert(page_[0] == page_type::kData);  // started
+  assert(Fits(rowSize));
   dataStart_ -= rowSize;
   Put16(page_.data() + data_page::kRowTableOffset + 2 * rows_, static_cast<uint16_t>(dataStart_));
   *rowNumber = rows_++;

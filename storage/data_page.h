@@ -17,6 +17,7 @@ class DataPageBuilder {
   // Whether a row of this many bytes still fits.
   bool Fits(uint32_t rowSize) const;
   // Room for a new row at the end of the row table; returns its row number.
+  // Requires Start() and Fits(rowSize).
   uint8_t* AddRow(uint32_t rowSize, uint32_t* rowNumber);
   uint32_t RowCount() const { return rows_; }
   const Page& Image() const { return page_; }

@@ -101,8 +101,7 @@ Page BuildIndexLeaf(uint32_t tablePage, const std::vector<IndexEntry>& entries) 
   for (const IndexEntry& entry : entries) {
     AppendEntry(entry, page.data() + kEntriesOffset + end);
     end += EntrySize(entry);
-    uint8_t& bits = page[kEntryMaskOffset + end / 8];
-    bits = static_cast<uint8_t>(bits | (1u << (end % 8)));
+    SetBit(&page[kEntryMaskOffset], end);
   }
   Put16(page.data() + kFreeSpaceOffset, static_cast<uint16_t>(kPageSize - kEntriesOffset - end));
   return page;

@@ -3,6 +3,7 @@
 // Layout constants of the Jet 4 file format and little-endian byte access.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -226,6 +227,15 @@ inline constexpr uint32_t kRowPointerSize = 4;
 
 inline constexpr uint16_t kCodePage1252 = 1252;
 inline constexpr uint16_t kSortGeneral = 0x0409;
+
+// Bit sets (null masks, usage bitmaps, index entry masks): bit n is bit n % 8 of
+// byte n / 8.
+inline void SetBit(uint8_t* bits, size_t n) {
+  bits[n / 8] = static_cast<uint8_t>(bits[n / 8] | (1u << (n % 8)));
+}
+inline bool TestBit(const uint8_t* bits, size_t n) {
+  return (bits[n / 8] >> (n % 8)) & 1u;
+}
 
 inline void Put16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);

@@ -25,7 +25,7 @@ void WriteRow(const TableLayout& layout, const Cell* cells, uint32_t rowSize, ui
     const bool present = column.type == column_type::kBoolean
                              ? cell.kind == Cell::Kind::kFixed && cell.fixed[0] != 0
                              : cell.kind != Cell::Kind::kNull;
-    if (present) mask[i / 8] = static_cast<uint8_t>(mask[i / 8] | (1u << (i % 8)));
+    if (present) SetBit(mask, i);
     if (column.fixed) {
       if (cell.kind == Cell::Kind::kFixed)
         std::memcpy(out + 2 + column.fixedOffset, cell.fixed, column.length);
@@ -64,7 +64,7 @@ bool SplitRow(const TableLayout& layout, const uint8_t* page, uint32_t start, ui
   for (uint32_t i = 0; i < columnCount; ++i) {
     const ColumnSpec& column = layout.columns[i];
     FieldSlice& slice = out[i];
-    slice.isNull = (mask[i / 8] & (1u << (i % 8))) == 0;
+    slice.isNull = !TestBit(mask, i);
     slice.offset = 0;
     slice.size = 0;
     if (column.fixed) {

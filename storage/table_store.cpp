@@ -34,6 +34,8 @@ TableStore::TableStore(PageFile& file, TableLayout layout, uint32_t definitionPa
 }
 
 uint32_t TableStore::PlanRow(const Cell* cells) {
+  assert(cells != nullptr);
+  rowStep_ = RowStep::kNone;
   uint32_t variableBytes = 0;
   for (uint16_t i : shortVariableColumns_) {
     if (cells[i].kind != Cell::Kind::kNull) variableBytes += cells[i].size;
@@ -65,10 +67,13 @@ uint32_t TableStore::PlanRow(const Cell* cells) {
     external_[largest] = 1;
     variableBytes -= cells[layout_.longColumns[largest]].size;
   }
+  rowStep_ = RowStep::kPlanned;
   return RowSize(layout_, variableBytes);
 }
 
-void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) const {
+void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) {
+  assert(rowStep_ == RowStep::kPlanned);
+  assert(rowSize <= kMaxRowSize);
   const bool newDataPage = !pageOpen_ || !page_.Fits(rowSize);
   uint32_t pagesNeeded = newDataPage ? 1 : 0;
   uint32_t externalCount = 0;
@@ -87,9 +92,11 @@ void TableStore::CheckRoom(const Cell* cells, uint32_t rowSize) const {
     if (external_[k]) reserve += longValues_[k].ReserveToAdd(last);
   }
   file_.CheckRoom(pagesNeeded + reserve);
+  rowStep_ = RowStep::kRoomChecked;
 }
 
 void TableStore::StoreLongValues(const Cell* cells) {
+  assert(rowStep_ == RowStep::kRoomChecked);
   std::copy_n(cells, layout_.columns.size(), cells_.begin());
   for (size_t k = 0; k < layout_.longColumns.size(); ++k) {
     const Cell& cell = cells[layout_.longColumns[k]];
@@ -106,9 +113,12 @@ void TableStore::StoreLongValues(const Cell* cells) {
       stored.size = kLongValueHeaderSize + cell.size;
     }
   }
+  rowStep_ = RowStep::kLongValuesStored;
 }
 
 uint32_t TableStore::PlaceRow(const Cell* cells, uint32_t rowSize) {
+  assert(rowStep_ == RowStep::kLongValuesStored);
+  rowStep_ = RowStep::kNone;
   if (!pageOpen_ || !page_.Fits(rowSize)) {
     const uint32_t pageNumber = file_.Allocate();
     if (pageOpen_) file_.Write(dataPages_.Pages().back(), page_.Image().data());
@@ -136,7 +146,6 @@ uint32_t TableStore::PlaceRow(const Cell* cells, uint32_t rowSize) {
 
 uint32_t TableStore::AppendRow(const Cell* cells) {
   const uint32_t rowSize = PlanRow(cells);
-  assert(rowSize <= kMaxRowSize);
   CheckRoom(cells, rowSize);
   StoreLongValues(cells);
   const uint32_t where = PlaceRow(cells, rowSize);

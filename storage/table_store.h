@@ -27,7 +27,8 @@ class TableStore {
 
   // Stores a row and returns where it lies (PageRow); long values in cells carry
   // only their bytes (no header yet). Fails with kRecordTooLarge or kDatabaseFull
-  // before anything is written.
+  // before anything is written. The steps, in this order: plan the row, check the
+  // file has room for it, store the long values that leave it, place it.
   uint32_t AppendRow(const Cell* cells);
 
   uint32_t RowCount() const { return rowCount_; }
@@ -47,12 +48,18 @@ class TableStore {
   void WriteDefinition(TableDefinitionState state);
 
  private:
-  // Which long values leave the row, so that it fits a page; the row's size.
+  // Which long values leave the row, so that it fits a page; the row's size, at
+  // most kMaxRowSize.
   uint32_t PlanRow(const Cell* cells);
-  void CheckRoom(const Cell* cells, uint32_t rowSize) const;
+  // Throws, changing nothing, unless the file has room for the planned row.
+  void CheckRoom(const Cell* cells, uint32_t rowSize);
   // Moves the long values that leave the row to their pages.
   void StoreLongValues(const Cell* cells);
   uint32_t PlaceRow(const Cell* cells, uint32_t rowSize);
+
+  // Where AppendRow is; each step requires the one before.
+  enum class RowStep : uint8_t { kNone, kPlanned, kRoomChecked, kLongValuesStored };
+  RowStep rowStep_ = RowStep::kNone;
 
   PageFile& file_;
   TableLayout layout_;

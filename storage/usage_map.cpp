@@ -16,10 +16,6 @@ bool FitsInline(uint32_t first, uint32_t last) {
   return last - InlineStart(first) < kInlinePages;
 }
 
-void SetBit(uint8_t* bits, uint32_t bit) {
-  bits[bit / 8] = static_cast<uint8_t>(bits[bit / 8] | (1u << (bit % 8)));
-}
-
 [[maybe_unused]] bool FitsInlineMap(const std::vector<uint32_t>& pages) {
   return pages.empty() || FitsInline(pages.front(), pages.back());
 }

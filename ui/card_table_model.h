@@ -2,7 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -10,6 +9,7 @@
 
 #include "platform/failure.h"
 #include "storage/dao.h"
+#include "ui/row_spool.h"
 
 namespace tessaly {
 
@@ -61,12 +61,10 @@ class CardTableModel : public QAbstractTableModel {
 
   const Row& Fetch(int row) const;
   void ReadRecord(int row, QStringList& cells) const;
-  void ReadSpooled(int row, QStringList& cells) const;
   void ReportOnce(const Failure& failure) const;
 
   std::shared_ptr<dao::Recordset> rst_;
-  std::unique_ptr<QTemporaryFile> spool_;
-  std::vector<qint64> spoolOffsets_;  // where each spooled row starts
+  std::unique_ptr<RowSpool> spool_;
   int rows_ = 0;
   QStringList headers_;
   mutable std::array<Row, kCachedRows> cache_;

@@ -26,6 +26,7 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/card_line.h"
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
 #include "ui/card_table_model.h"
@@ -50,8 +51,6 @@ constexpr double kMdbLeft = 2040;  // overlaps lvCSV by 15 twips
 constexpr double kMdbWidth = 5835;
 constexpr double kIndexColumnWidth = 600;
 constexpr double kFieldColumnWidth = 1000;
-
-constexpr size_t kExportColumns = 47;
 
 const QString kOpenKey = QStringLiteral("Open");
 const QString kParseKey = QStringLiteral("Parse");
@@ -445,7 +444,7 @@ void frmTessaly::mnuNotesToJournal_Click() {
 void frmTessaly::FillCSVlv(const std::vector<std::u16string>& mRecFlds) {
   lvCSV->clear();
   try {
-    for (size_t position = 0; position < kExportColumns; ++position) {
+    for (size_t position = 0; position < kCardColumns; ++position) {
       const QString name = FromUtf16(At(mRecFlds, position));
       auto* item = new QTreeWidgetItem(lvCSV);
       item->setText(0, name);
