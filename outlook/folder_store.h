@@ -19,8 +19,9 @@
 //   }
 //
 // Every member but "folders" is required; unknown members, duplicate entry
-// identifiers within a store, and anything not strict JSON make the store
-// malformed. The file is read each time an application object is created.
+// identifiers within a store, and anything but strict JSON (no byte order mark, no
+// member named twice in one object, arrays and objects nested at most 64 deep) make
+// the store malformed. The file is read each time an application object is created.
 
 #include <cstdint>
 #include <memory>
