@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
   PresetOpenDialogs dialogs(userDialogs, parser.value(openOption));
   tessaly::frmTessaly window(csv, dialogs);
   reporter.SetParent(&window);
-  tessaly::ConnectNotesAndAbout(window, csv, reporter);
+  tessaly::ConnectNotesToJournal(window, csv, reporter);
   userDialogs.SetParent(&window);
   window.show();
 

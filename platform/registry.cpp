@@ -12,7 +12,8 @@
 
 #include "platform/win32.h"
 #else
-#include "platform/process.h"
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace tessaly {
@@ -95,6 +96,26 @@ constexpr const char* kSystemInfoPrograms[] = {
 };
 
 }  // namespace
+
+std::string FindProgramInPath(const std::string& name, const std::string& searchPath) {
+  size_t start = 0;
+  while (start <= searchPath.size()) {
+    size_t end = searchPath.find(':', start);
+    if (end == std::string::npos) end = searchPath.size();
+    if (end > start) {
+      std::string candidate = searchPath.substr(start, end - start);
+      if (candidate.back() != '/') candidate += '/';
+      candidate += name;
+      struct stat info {};
+      if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+          access(candidate.c_str(), X_OK) == 0) {
+        return candidate;
+      }
+    }
+    start = end + 1;
+  }
+  return "";
+}
 
 bool StandInRegistry::GetKeyValue(int32_t keyRoot, const std::string& keyName,
                                   const std::string& subKeyRef, std::string& keyVal) {

@@ -33,6 +33,10 @@ std::string CutRegistryString(std::string_view buffer, uint32_t length);
 std::string RegistryNumberText(uint32_t value);
 
 #ifndef _WIN32
+// The first executable file called `name` in the folders of `searchPath` (a
+// PATH-style list), or empty. Empty entries (the current folder) are skipped.
+std::string FindProgramInPath(const std::string& name, const std::string& searchPath);
+
 // Answers "PATH" of the MSINFO key with the first system-information program
 // found in `searchPath` (a PATH-style list); nothing else is there.
 class StandInRegistry : public Registry {

@@ -3,8 +3,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/failure.h"
 #include "ui/twips_geometry.h"
@@ -18,6 +20,31 @@ constexpr const char* kWebAddress = "https://tessaly.example.org";
 constexpr const char* kSupportAddress = "support@tessaly.example.org";
 
 }  // namespace
+
+void StartCommandLine(const std::string& commandLine) {
+  QString program = QString::fromStdString(commandLine);
+  QProcess process;
+#ifdef Q_OS_WIN
+  // Only a quoted program ends before the text does: no blank of an unquoted path
+  // may end it early (C:\Program.exe for C:\Program Files\...).
+  const qsizetype close = program.startsWith('"') ? program.indexOf('"', 1) : -1;
+  if (close > 0) {
+    process.setNativeArguments(program.mid(close + 1));
+    program = program.mid(1, close - 1);
+  }
+#else
+  // Looked up here, where an empty PATH entry never stands for the current folder.
+  if (!program.contains('/')) {
+    const char* searchPath = std::getenv("PATH");
+    program = QString::fromStdString(FindProgramInPath(commandLine, searchPath ? searchPath : ""));
+  }
+#endif
+  process.setProgram(program);
+  if (program.isEmpty() || !process.startDetached()) {
+    throw Failure(err::kPathFileAccess,
+                  "Cannot start \"" + commandLine + "\": " + process.errorString().toStdString());
+  }
+}
 
 QPoint CentredTopLeft(const QRect& main, const QSize& box) {
   const double top = main.top() + (main.height() - box.height()) / 2.0;

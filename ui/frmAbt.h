@@ -8,17 +8,22 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/os_version.h"
-#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/reporter.h"
-#include "platform/sysinfo.h"
+#include "ui/sysinfo.h"
 
 class QLabel;
 class QPushButton;
 
 namespace tessaly {
+
+// Starts a command line as the registry holds it without waiting: on Windows a
+// program in quotes followed by its arguments, else one path, blanks and all. A
+// name without a folder is looked up in PATH. Throws Failure when nothing starts.
+void StartCommandLine(const std::string& commandLine);
 
 // What the About box asks of the system; tests put stand-ins here.
 struct AboutServices {

@@ -31,6 +31,7 @@
 #include "engine/modCSV.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
+#include "ui/frmAbt.h"
 #include "ui/gui_thread_reporter.h"
 #include "ui/notes_to_journal.h"
 #include "ui/twips_geometry.h"
@@ -84,7 +85,7 @@ class WaitPointer {
 }  // namespace
 
 frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), csv_(csv), dialogs_(dialogs) {
+    : QMainWindow(parent), csv_(csv), dialogs_(dialogs), reporter_(csv.reporter()) {
   setObjectName(QStringLiteral("frmTessaly"));
   setWindowTitle(QStringLiteral("Dask Orvane Tessaly"));
   setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
@@ -434,7 +435,7 @@ void frmTessaly::mnuHelpIndex_Click() {
 }
 
 void frmTessaly::mnuHelpAbout_Click() {
-  if (onAbout) onAbout();
+  ShowAbout(about_, *this, reporter_);
 }
 
 void frmTessaly::mnuNotesToJournal_Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <string>
@@ -17,6 +18,8 @@ namespace tessaly {
 
 class CardTableModel;
 class FileDialogs;
+class Reporter;
+class frmAbt;
 class modCSV;
 
 // The main window: Open, Parse records, Save as and Exit over the converter, the
@@ -41,8 +44,7 @@ class frmTessaly : public QMainWindow {
   // Enables each command as the state allows; every command ends with it.
   void UpdateActions();
 
-  // Help > About and Edit > Notes to Journal run these; the program sets them.
-  std::function<void()> onAbout;
+  // Edit > Notes to Journal runs this; the program sets it.
   std::function<void()> onNotesToJournal;
   // Opens a text file with the desktop's viewer; returns why it could not, or an
   // empty text when the viewer started.
@@ -91,6 +93,9 @@ class frmTessaly : public QMainWindow {
 
   modCSV& csv_;
   FileDialogs& dialogs_;
+  // The user's, for the About box: it may outlive a conversion's relay.
+  Reporter& reporter_;
+  QPointer<frmAbt> about_;
   CardTableModel* model_ = nullptr;
   std::vector<QLabel*> panels_;
 

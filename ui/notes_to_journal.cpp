@@ -1,12 +1,10 @@
 #include "ui/notes_to_journal.h"
 
-#include <QPointer>
 #include <QTreeWidget>
 
 #include "engine/modCSV.h"
 #include "outlook/outlook.h"
 #include "platform/failure.h"
-#include "ui/frmAbt.h"
 #include "ui/frmExFolders.h"
 #include "ui/frmTessaly.h"
 
@@ -51,10 +49,8 @@ bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp, QTr
       reporter);
 }
 
-void ConnectNotesAndAbout(frmTessaly& window, modCSV& csv, Reporter& reporter) {
+void ConnectNotesToJournal(frmTessaly& window, modCSV& csv, Reporter& reporter) {
   window.onNotesToJournal = [&csv, &reporter] { NotesToJournal(csv.mOlApp, csv.mOlNs, reporter); };
-  auto box = std::make_shared<QPointer<frmAbt>>();
-  window.onAbout = [&window, &reporter, box] { ShowAbout(*box, window, reporter); };
 }
 
 }  // namespace tessaly

@@ -36,8 +36,7 @@ bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp,
 bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp, QTreeWidget* lvCSV,
                         Reporter& reporter);
 
-// Routes the main window's Edit > Notes to Journal and Help > About to the folder
-// dialog and the About box.
-void ConnectNotesAndAbout(frmTessaly& window, modCSV& csv, Reporter& reporter);
+// Routes the main window's Edit > Notes to Journal to the folder dialog.
+void ConnectNotesToJournal(frmTessaly& window, modCSV& csv, Reporter& reporter);
 
 }  // namespace tessaly

@@ -8,7 +8,7 @@
 #include <QSize>
 #include <QWidget>
 
-#include "platform/twips.h"
+#include "ui/twips.h"
 
 namespace tessaly {
 

@@ -16,7 +16,6 @@
 #include "outlook/folder_store.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
-#include "ui/frmAbt.h"
 #include "ui/frmExFolders.h"
 #include "ui/frmTessaly.h"
 #include "ui/message_box_reporter.h"
@@ -38,7 +37,7 @@ const QByteArray kStore = Store(
 
 class NotesToJournalTest : public testing::Test {
  protected:
-  NotesToJournalTest() { ConnectNotesAndAbout(window_, csv_, reporter_); }
+  NotesToJournalTest() { ConnectNotesToJournal(window_, csv_, reporter_); }
   void TearDown() override { qunsetenv(outlook::kStoreVariable); }
 
   void UseStore(const QByteArray& json) {
@@ -79,7 +78,6 @@ class NotesToJournalTest : public testing::Test {
   frmTessaly window_{csv_, dialogs_};
 };
 
-// Both menu items of the window: Notes to Journal and Help > About.
 TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
   UseStore(kStore);
   ASSERT_TRUE(Run([](frmExFolders& dialog) { Leave(dialog, "00000000FULL"); }));
@@ -101,15 +99,6 @@ TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
     EXPECT_TRUE(csv_.mOlApp == app && csv_.mOlNs == ns);
     EXPECT_EQ(window_.lvCSV->topLevelItemCount(), 0);
   }
-
-  window_.mnuHelpAbout->trigger();
-  window_.mnuHelpAbout->trigger();
-  QList<frmAbt*> boxes;
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<frmAbt*>(widget)) boxes << box;
-  ASSERT_EQ(boxes.size(), 1);
-  EXPECT_TRUE(boxes[0]->isVisible());
-  delete boxes[0];
 }
 
 // With real message boxes, which open while the focus leaves the contact box.

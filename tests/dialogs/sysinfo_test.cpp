@@ -1,4 +1,4 @@
-#include "platform/sysinfo.h"
+#include "ui/sysinfo.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,17 +8,21 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "platform/os_version.h"
-#include "platform/process.h"
 #include "tests/outlook/failure_of.h"
 #include "tests/support/recording_reporter.h"
+#include "ui/frmAbt.h"
 
 namespace tessaly {
 namespace {
 
 namespace fs = std::filesystem;
+
+const std::string kPath = std::string(kMsInfoKey) + "|PATH";
+const std::string kLocation = std::string(kSharedToolsLocationKey) + "|MSINFO";
 
 // Answers from `values`, keyed "key|name", under HKEY_LOCAL_MACHINE only.
 struct FakeRegistry : Registry {
@@ -40,6 +44,26 @@ class SysInfoTest : public testing::Test {
     ::chmod(path.c_str(), executable ? 0755 : 0644);
     return path.string();
   }
+  // A copy of the probe program at `path`.
+  static fs::path Probe(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    fs::copy_file(TESSALY_PROCESS_PROBE, path);
+    return path;
+  }
+  // What the probe at `probe` was started with, once it has run; nothing if it has
+  // not within `waitMs`. It runs on its own.
+  static std::optional<std::string> Ran(const fs::path& probe, int waitMs) {
+    const fs::path ran = probe.string() + ".ran";
+    for (int waited = 0; waited <= waitMs; waited += 50) {
+      if (fs::exists(ran)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let it finish writing
+        std::ifstream in(ran, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::nullopt;
+  }
   QTemporaryDir temp_;
   const fs::path dir_ = temp_.path().toStdString();
 };
@@ -47,8 +71,6 @@ class SysInfoTest : public testing::Test {
 TEST_F(SysInfoTest, StartSysInfoOrderOfAttempts) {
   const std::string missing = (dir_ / "missing").string();
   const std::string program = (dir_ / "MSINFO32.EXE").string();
-  const std::string kPath = std::string(kMsInfoKey) + "|PATH";
-  const std::string kLocation = std::string(kSharedToolsLocationKey) + "|MSINFO";
   const std::map<std::string, std::string> both = {{kPath, missing}, {kLocation, dir_.string()}};
   const std::map<std::string, std::string> location = {{kLocation, dir_.string()}};
   struct Case {
@@ -93,26 +115,53 @@ TEST_F(SysInfoTest, StandInRegistryAnswersPathWithTheFirstInstalledProgram) {
   EXPECT_FALSE(StandInRegistry("").GetKeyValue(kHKeyLocalMachine, kMsInfoKey, "PATH", value));
 }
 
-TEST_F(SysInfoTest, StartProgramPassesArgumentsAndReportsWhatCannotStart) {
-  const fs::path done = dir_ / "done";
-  const std::string script = MakeFile(
-      dir_ / "tool", "#!/bin/sh\necho \"$1\" > \"$2.part\" && mv \"$2.part\" \"$2\"\n", true);
-  StartProgram(script, {"a b", done.string()});
-  for (int i = 0; i < 200 && !fs::exists(done); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // it runs on its own
-  std::string line;
-  std::getline(std::ifstream(done), line);
-  EXPECT_EQ(line, "a b");
+// The real program starter: an unquoted path is one path, blanks and all, so a
+// program at "<dir>/Program" never runs in place of "<dir>/Program Files/...".
+TEST_F(SysInfoTest, AnUnquotedPathWithBlanksStartsThatProgramOnly) {
+  const fs::path trap = Probe(dir_ / "Program");
+  const fs::path probe = Probe(dir_ / "Program Files" / "Info Tool" / "probe");
+  FakeRegistry registry;
+  registry.values = {{kPath, probe.string()}};
+  test::RecordingReporter reporter;
+  StartSysInfo(registry, StartCommandLine, reporter);
+  EXPECT_EQ(Ran(probe, 10000), "");
+  EXPECT_EQ(Ran(trap, 0), std::nullopt);
+  EXPECT_TRUE(reporter.reports.empty());
+}
 
-  const std::pair<std::string, int32_t> failing[] = {
-      {(dir_ / "missing").string(), err::kFileNotFound},
-      {"tessaly-no-such-program", err::kFileNotFound},
-      {MakeFile(dir_ / "plain", "", false), err::kPermissionDenied},
-      // Exists and is executable; only the exec itself fails.
-      {MakeFile(dir_ / "broken", "#!/nonexistent/interpreter\n", true), err::kFileNotFound},
-  };
-  for (const auto& [program, number] : failing)
-    EXPECT_EQ(FailureOf([&] { StartCommandLine(program); }).Number(), number) << program;
+// A bare name runs from PATH only, never from the current folder that an empty
+// entry would name.
+TEST_F(SysInfoTest, ABareNameIsLookedUpInPath) {
+  struct Restore {
+    fs::path folder = fs::current_path();
+    QByteArray path = qgetenv("PATH");
+    ~Restore() { fs::current_path(folder), qputenv("PATH", path); }
+  } restore;
+  const fs::path here = Probe(dir_ / "here" / "tessaly-probe");
+  fs::current_path(here.parent_path());
+  qputenv("PATH", QByteArray::fromStdString(":" + (dir_ / "bin").string() + "::"));
+  FailureOf([] { StartCommandLine("tessaly-probe"); });  // only the current folder holds it
+  const fs::path probe = Probe(dir_ / "bin" / "tessaly-probe");
+  StartCommandLine("tessaly-probe");
+  EXPECT_EQ(Ran(probe, 10000), "");
+  EXPECT_EQ(Ran(here, 0), std::nullopt);
+}
+
+TEST_F(SysInfoTest, WhatCannotStartIsReportedAsUnavailable) {
+  for (const std::string& program : {
+           (dir_ / "missing").string(),
+           std::string("tessaly-no-such-program"),
+           MakeFile(dir_ / "plain", "", false),
+           // Exists and is executable; only the exec itself fails.
+           MakeFile(dir_ / "broken", "#!/nonexistent/interpreter\n", true),
+       }) {
+    FakeRegistry registry;
+    registry.values = {{kPath, program}};
+    test::RecordingReporter reporter;
+    StartSysInfo(registry, StartCommandLine, reporter);
+    ASSERT_EQ(reporter.Texts(), std::vector<std::string>{kSysInfoUnavailable}) << program;
+    EXPECT_EQ(reporter.reports[0].icon, Icon::None);
+  }
 }
 
 TEST(SysInfoText, RegistryStringsAndBuildNumbers) {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -28,6 +29,7 @@
 #include "tests/support/export_lines.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/file_dialogs.h"
+#include "ui/frmAbt.h"
 #include "ui/message_box_reporter.h"
 
 namespace tessaly {
@@ -412,6 +414,32 @@ TEST_F(WindowTest, CloseDuringConversionWaitsForItsEnd) {
   EXPECT_EQ(Progress(), "Translation complete.");
   EXPECT_FALSE(csv.mDbOpen);
   EXPECT_FALSE(window.isVisible());
+}
+
+// Help > About loads one box, also during a conversion, and the box still reports
+// to the user once the conversion's relay is gone.
+TEST_F(WindowTest, AboutBoxDuringAConversion) {
+  Open(WriteCards("cards.csv", {kAda, kAlan}));
+  seam::ScopedFault slow(seam::FileOp::kExportRead,
+                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+  QTimer::singleShot(50, [&] {
+    window.mnuHelpAbout->trigger();
+    window.mnuHelpAbout->trigger();
+  });
+  window.mnuEditParse->trigger();
+  EXPECT_EQ(Progress(), "Translation complete.");
+  QList<frmAbt*> boxes;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<frmAbt*>(widget)) boxes << box;
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0]->isVisible());
+
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", "");  // no system-information program to be found
+  boxes[0]->cmdSysInfo->click();
+  qputenv("PATH", path);
+  EXPECT_EQ(reporter.Texts(), std::vector<std::string>{kSysInfoUnavailable});
+  delete boxes[0];
 }
 
 }  // namespace

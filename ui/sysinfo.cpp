@@ -1,4 +1,4 @@
-#include "platform/sysinfo.h"
+#include "ui/sysinfo.h"
 
 #include "platform/failure.h"
 #include "platform/file.h"
