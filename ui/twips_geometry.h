@@ -1,16 +1,20 @@
 #pragma once
 
-// Design measures in twips turned into a window's pixels, read from the
-// window's own resolution so that every control of a window scales alike.
+// Window and control sizes are designed in twips (1/1440 inch), turned into a
+// window's pixels at the window's own resolution so that every control of a
+// window scales alike.
 
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
-
-#include "ui/twips.h"
+#include <cmath>
 
 namespace tessaly {
+
+inline int TwipsToPixels(double twips, int dpi) {
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
 
 class TwipsScale {
  public:
