@@ -14,34 +14,34 @@ CardBatchQueue::CardBatchQueue(size_t batches, size_t itemsPerBatch) {
 }
 
 CardBatch* CardBatchQueue::TakeEmpty() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return stopped_ || !empty_.empty(); });
-  if (stopped_) return nullptr;
-  CardBatch* batch = empty_.front();
-  empty_.pop_front();
-  return batch;
+  return Take(empty_, true);
 }
 
 void CardBatchQueue::PutFull(CardBatch* batch) {
-  {
-    std::lock_guard lock(mutex_);
-    full_.push_back(batch);
-  }
-  changed_.notify_all();
+  Put(full_, batch);
 }
 
 CardBatch* CardBatchQueue::TakeFull() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !full_.empty(); });
-  CardBatch* batch = full_.front();
-  full_.pop_front();
-  return batch;
+  return Take(full_, false);
 }
 
 void CardBatchQueue::PutEmpty(CardBatch* batch) {
+  Put(empty_, batch);
+}
+
+CardBatch* CardBatchQueue::Take(std::deque<CardBatch*>& from, bool untilStopped) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return (untilStopped && stopped_) || !from.empty(); });
+  if (untilStopped && stopped_) return nullptr;
+  CardBatch* batch = from.front();
+  from.pop_front();
+  return batch;
+}
+
+void CardBatchQueue::Put(std::deque<CardBatch*>& to, CardBatch* batch) {
   {
     std::lock_guard lock(mutex_);
-    empty_.push_back(batch);
+    to.push_back(batch);
   }
   changed_.notify_all();
 }

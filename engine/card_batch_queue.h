@@ -59,6 +59,10 @@ class CardBatchQueue {
   void Stop();
 
  private:
+  // The first batch of `from`, waiting for one; nullptr once stopped if untilStopped.
+  CardBatch* Take(std::deque<CardBatch*>& from, bool untilStopped);
+  void Put(std::deque<CardBatch*>& to, CardBatch* batch);
+
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::unique_ptr<CardBatch>> batches_;

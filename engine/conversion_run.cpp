@@ -1,4 +1,5 @@
 #include <array>
+#include <functional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -22,6 +23,14 @@ constexpr size_t kBatches = 4;
 constexpr size_t kCardsPerBatch = 256;
 // A batch that held a very long note lets its text go once written.
 constexpr size_t kKeptBatchCapacity = size_t{1} << 20;
+
+// Reports progress once `done` has come a step past the last report.
+void StepProgress(const std::function<void(uint64_t, uint64_t)>& progress, uint64_t done,
+                  uint64_t total, uint64_t& next) {
+  if (!progress || done < next) return;
+  progress(done, total);
+  next = done + kProgressStep;
+}
 
 // Stops and joins the reading thread however the writer's loop ends.
 class ReaderThread {
@@ -92,10 +101,7 @@ bool modCSV::ConvertLines() {
     if (DatabaseDamaged()) return false;
     if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
     if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
-    if (mProgress && file.BytesRead() >= nextProgress) {
-      mProgress(file.BytesRead(), file.Size());
-      nextProgress = file.BytesRead() + kProgressStep;
-    }
+    StepProgress(mProgress, file.BytesRead(), file.Size(), nextProgress);
   }
   if (mCardRec.Pending) {
     WriteCard(mCardRec.Flds, mCardRec.Origin);
@@ -182,10 +188,7 @@ bool modCSV::ConvertLinesInTwoThreads() {
       if (item.end) return true;
     }
     if (batch->text.capacity() > kKeptBatchCapacity) std::u16string().swap(batch->text);
-    if (mProgress && batch->bytesRead >= nextProgress) {
-      mProgress(batch->bytesRead, mCardFile->Size());
-      nextProgress = batch->bytesRead + kProgressStep;
-    }
+    StepProgress(mProgress, batch->bytesRead, mCardFile->Size(), nextProgress);
     queue.PutEmpty(batch);
   }
 }

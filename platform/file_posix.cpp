@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #ifdef __linux__
@@ -45,6 +46,36 @@ FileStatus FromStat(const struct stat& st) {
 
 int ErrorOr(bool ok) {
   return ok ? 0 : errno;
+}
+
+// At offset when given, else where the file stands; a signal does not end either.
+int ReadOnce(int fd, void* data, size_t size, std::optional<uint64_t> offset, size_t& got) {
+  got = 0;
+  for (;;) {
+    const ssize_t n =
+        offset ? ::pread(fd, data, size, static_cast<off_t>(*offset)) : ::read(fd, data, size);
+    if (n >= 0) {
+      got = static_cast<size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+int WriteAll(int fd, const void* data, size_t size, std::optional<uint64_t> offset) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n =
+        offset ? ::pwrite(fd, bytes, size, static_cast<off_t>(*offset)) : ::write(fd, bytes, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes += n;
+    size -= static_cast<size_t>(n);
+    if (offset) *offset += static_cast<uint64_t>(n);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -113,56 +144,19 @@ int File::GiveName(const std::string& path) {
 }
 
 int File::Read(void* data, size_t size, size_t& got) {
-  got = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd_, data, size);
-    if (n >= 0) {
-      got = static_cast<size_t>(n);
-      return 0;
-    }
-    if (errno != EINTR) return errno;
-  }
+  return ReadOnce(fd_, data, size, std::nullopt, got);
 }
 
 int File::ReadAt(uint64_t offset, void* data, size_t size, size_t& got) {
-  got = 0;
-  for (;;) {
-    const ssize_t n = ::pread(fd_, data, size, static_cast<off_t>(offset));
-    if (n >= 0) {
-      got = static_cast<size_t>(n);
-      return 0;
-    }
-    if (errno != EINTR) return errno;
-  }
+  return ReadOnce(fd_, data, size, offset, got);
 }
 
 int File::Write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd_, bytes, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return 0;
+  return WriteAll(fd_, data, size, std::nullopt);
 }
 
 int File::WriteAt(uint64_t offset, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return 0;
+  return WriteAll(fd_, data, size, offset);
 }
 
 int File::CopyFrom(File& source) {

@@ -119,19 +119,25 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   };
 
   PartFile part;
+  // Fresh part names until `take` gets one; the part is ours only once it did.
+  auto takeFreshName = [&](FileOp op, auto&& take) {
+    for (int attempt = 0;; ++attempt) {
+      part.Set(partName());
+      const int error = seam::Attempt(op, [&] { return take(part.path()); });
+      if (error == 0) return;
+      part.Keep();
+      if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
+    }
+  };
+
   File out;
   // Unnamed until complete, so a kill leaves nothing behind; where the system has
   // no such files the copy is named from the start.
   const bool unnamed =
       seam::Attempt(FileOp::kCopyOpen, [&] { return out.CreateUnnamed(folder); }) == 0;
-  for (int attempt = 0; !out.IsOpen(); ++attempt) {
-    part.Set(partName());
-    const int error =
-        seam::Attempt(FileOp::kCopyOpen, [&] { return out.CreateNew(part.path(), 0666); });
-    if (error != 0) {
-      part.Keep();  // not ours
-      if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
-    }
+  if (!unnamed) {
+    takeFreshName(FileOp::kCopyOpen,
+                  [&](const std::string& path) { return out.CreateNew(path, 0666); });
   }
   // Keep the access rights of the file being replaced.
   if (existing) (void)out.SetPermissions(existing->permissions);
@@ -143,17 +149,11 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
     throw FileFailure(error, to);
   }
   if (unnamed) {
-    for (int attempt = 0;; ++attempt) {
-      part.Set(partName());
-      const int error = seam::Attempt(FileOp::kCopyLink, [&] { return out.GiveName(part.path()); });
-      if (error == 0) break;
-      part.Keep();
-      if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
-    }
+    takeFreshName(FileOp::kCopyLink, [&](const std::string& path) { return out.GiveName(path); });
   }
-  const int fault = seam::Fault(FileOp::kCopyClose);
-  const int closed = out.Close();
-  if (fault != 0 || closed != 0) throw FileFailure(fault != 0 ? fault : closed, to);
+  if (const int error = seam::AttemptAlways(FileOp::kCopyClose, [&] { return out.Close(); })) {
+    throw FileFailure(error, to);
+  }
   if (const int error =
           seam::Attempt(FileOp::kRename, [&] { return RenameOver(part.path(), target); })) {
     throw FileFailure(error, to);

@@ -36,6 +36,14 @@ int Attempt(FileOp op, Action&& action) {
   return fault != 0 ? fault : action();
 }
 
+// The same for an action that must run even when a failure is planned (a close).
+template <typename Action>
+int AttemptAlways(FileOp op, Action&& action) {
+  const int fault = Fault(op);
+  const int result = action();
+  return fault != 0 ? fault : result;
+}
+
 // Calls of op since the last ResetCalls, faulted ones included.
 int Calls(FileOp op);
 void ResetCalls();

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 #include "platform/file.h"
@@ -24,6 +25,37 @@ OVERLAPPED At(uint64_t offset) {
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   return at;
+}
+
+// At offset when given, else where the file stands. The end of a pipe, or a read
+// at the end of the file, gives nothing.
+int ReadOnce(HANDLE handle, void* data, size_t size, std::optional<uint64_t> offset, size_t& got) {
+  got = 0;
+  OVERLAPPED at = At(offset.value_or(0));
+  DWORD n = 0;
+  if (!ReadFile(handle, data, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
+                offset ? &at : nullptr)) {
+    const DWORD error = GetLastError();
+    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : LastErrno();
+  }
+  got = n;
+  return 0;
+}
+
+int WriteAll(HANDLE handle, const void* data, size_t size, std::optional<uint64_t> offset) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    OVERLAPPED at = At(offset.value_or(0));
+    DWORD n = 0;
+    if (!WriteFile(handle, bytes, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
+                   offset ? &at : nullptr)) {
+      return LastErrno();
+    }
+    bytes += n;
+    size -= n;
+    if (offset) *offset += n;
+  }
+  return 0;
 }
 
 std::optional<FileStatus> StatusOf(HANDLE handle) {
@@ -133,56 +165,19 @@ int File::GiveName(const std::string& /*path*/) {
 }
 
 int File::Read(void* data, size_t size, size_t& got) {
-  got = 0;
-  DWORD n = 0;
-  if (!ReadFile(AsHandle(handle_), data, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
-                nullptr)) {
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : LastErrno();
-  }
-  got = n;
-  return 0;
+  return ReadOnce(AsHandle(handle_), data, size, std::nullopt, got);
 }
 
 int File::ReadAt(uint64_t offset, void* data, size_t size, size_t& got) {
-  got = 0;
-  OVERLAPPED at = At(offset);
-  DWORD n = 0;
-  if (!ReadFile(AsHandle(handle_), data, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
-                &at)) {
-    return GetLastError() == ERROR_HANDLE_EOF ? 0 : LastErrno();
-  }
-  got = n;
-  return 0;
+  return ReadOnce(AsHandle(handle_), data, size, offset, got);
 }
 
 int File::Write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    DWORD n = 0;
-    if (!WriteFile(AsHandle(handle_), bytes, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
-                   nullptr)) {
-      return LastErrno();
-    }
-    bytes += n;
-    size -= n;
-  }
-  return 0;
+  return WriteAll(AsHandle(handle_), data, size, std::nullopt);
 }
 
 int File::WriteAt(uint64_t offset, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    OVERLAPPED at = At(offset);
-    DWORD n = 0;
-    if (!WriteFile(AsHandle(handle_), bytes, static_cast<DWORD>(std::min(size, kMaxTransfer)), &n,
-                   &at)) {
-      return LastErrno();
-    }
-    bytes += n;
-    size -= n;
-    offset += n;
-  }
-  return 0;
+  return WriteAll(AsHandle(handle_), data, size, offset);
 }
 
 int File::CopyFrom(File& source) {

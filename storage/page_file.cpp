@@ -142,10 +142,8 @@ void PageFile::Close() {
   CheckUsable();
   Flush();
   // Complete for every reader of the file; copies are made durable by whoever copies.
-  const int fault = seam::Fault(seam::FileOp::kDatabaseClose);
-  const int closed = file_.Close();
-  const int error = fault != 0 ? fault : closed;
-  if (error != 0) {
+  if (const int error =
+          seam::AttemptAlways(seam::FileOp::kDatabaseClose, [&] { return file_.Close(); })) {
     damaged_ = true;
     ThrowIo("Closing database", path_, error);
   }
