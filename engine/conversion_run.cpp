@@ -61,6 +61,7 @@ bool modCSV::ConvertCardFile() {
   mLastLine = 0;
   cardsSeen_ = 0;
   cardMessagesOff_ = false;
+  DropCopyAhead();
   try {
     const std::string folder = UserTempFolder();
     const std::string lockPath = folder + "~trns.lock";
@@ -74,11 +75,16 @@ bool modCSV::ConvertCardFile() {
     if (!CreateCardDatabase(mTempDbPath)) return false;
 
     if (!mCardFile) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
-    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads())) return false;
+    StartCopyAhead();
+    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads())) {
+      DropCopyAhead();
+      return false;
+    }
     if (mProgress) mProgress(mCardFile->BytesRead(), mCardFile->Size());
     mDbDamaged = false;
     result = true;
   } catch (...) {
+    DropCopyAhead();
     ReportCaught(*reporter_, Icon::Critical);
   }
   return result;

@@ -45,6 +45,7 @@ int RunConvertCommand(const std::string& exportPath, const std::string& outputPa
   if (io.progress && converter.mCardFile->Size() > kProgressFrom) {
     converter.mProgress = io.progress;
   }
+  converter.mSaveTarget = outputPath;
   const bool converted = converter.ConvertCardFile();
   const int64_t stoppedAt = converter.mLastLine;
 

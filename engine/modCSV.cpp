@@ -1,7 +1,10 @@
 #include "engine/modCSV.h"
 
+#include <utility>
+
 #include "engine/card_file_reader.h"
 #include "engine/engine_failure.h"
+#include "platform/copy_ahead.h"
 #include "platform/file.h"
 #include "platform/file_failure.h"
 #include "platform/file_replace.h"
@@ -12,7 +15,32 @@ namespace tessaly {
 
 modCSV::modCSV(Reporter& reporter) : reporter_(&reporter) {}
 
-modCSV::~modCSV() = default;
+modCSV::~modCSV() {
+  DropCopyAhead();
+}
+
+void modCSV::StartCopyAhead() {
+  if (mSaveTarget.empty() || !mDb || !mCardFile) return;
+  // The copy would take the room the temporary database needs on a shared disk,
+  // and a full disk would fail the conversion rather than just the save.
+  const size_t slash = mSaveTarget.find_last_of(kPathSeparators);
+  const std::string folder = slash == std::string::npos ? "" : mSaveTarget.substr(0, slash + 1);
+  constexpr uint64_t kSpareBytes = uint64_t{64} << 20;
+  if (FreeBytes(folder) / 4 < mCardFile->Size() + kSpareBytes) return;
+  try {
+    copyAhead_ = std::make_shared<CopyAhead>(mTempDbPath, mDb->Identity(), mSaveTarget);
+  } catch (const Failure&) {
+    return;  // the save copies the whole file, and reports what fails then
+  }
+  mDb->WatchWrites([ahead = std::weak_ptr<CopyAhead>(copyAhead_)](uint64_t offset, uint64_t size) {
+    if (const std::shared_ptr<CopyAhead> copy = ahead.lock()) copy->Written(offset, size);
+  });
+}
+
+void modCSV::DropCopyAhead() {
+  if (mDb) mDb->WatchWrites({});
+  copyAhead_.reset();
+}
 
 void modCSV::CloseDatabase() {
   if (mDbDamaged) {
@@ -113,9 +141,12 @@ bool modCSV::SaveCardDatabase(const std::string& path) {
     // A database that failed to close may be incomplete; its failure is reported.
     if (mDbOpen) return false;
     CheckTempDatabaseIsOurs();
-    std::optional<FileIdentity> written;
-    if (mDb) written = mDb->Identity();
-    ReplaceFileWithCopy(mTempDbPath, path, written);
+    const std::shared_ptr<CopyAhead> ahead = std::exchange(copyAhead_, nullptr);
+    if (!ahead || ahead->Destination() != path || !ahead->Commit()) {
+      std::optional<FileIdentity> written;
+      if (mDb) written = mDb->Identity();
+      ReplaceFileWithCopy(mTempDbPath, path, written);
+    }
     result = true;
   } catch (...) {
     ReportCaught(*reporter_, Icon::Critical);

@@ -26,6 +26,7 @@ class NameSpace;
 class CardBatchQueue;
 class CardFileReader;
 class CardSink;
+class CopyAhead;
 class TempFileLock;
 
 // Where a card is in the export, for its messages: its ordinal in the run and the
@@ -97,6 +98,11 @@ class modCSV {
   // export's size; may be empty.
   std::function<void(uint64_t done, uint64_t total)> mProgress;
 
+  // Where the caller saves the database right after the next conversion. When that
+  // file system has room to spare, the database is copied there while it is written,
+  // so the save that follows has little left to do; any other save copies it whole.
+  std::string mSaveTarget;
+
   // Runs the whole conversion on the calling thread instead of reading the export on
   // a second one; the output is the same.
   bool mOneThread = false;
@@ -146,6 +152,10 @@ class modCSV {
   bool DatabaseDamaged();
   // Throws unless the lock and the temporary database are still this process's.
   void CheckTempDatabaseIsOurs();
+  // Starts copying the new temporary database to mSaveTarget, when there is one and
+  // room for it; a copy that cannot start is no failure.
+  void StartCopyAhead();
+  void DropCopyAhead();
 
   Reporter* reporter_;
   // Held from the first conversion on, so no other process shares mTempDbPath.
@@ -153,6 +163,8 @@ class modCSV {
   std::string tempLockPath_;
   // A telephone number joined to its extension, reused from card to card.
   std::u16string joined_;
+  // The database on its way to mSaveTarget, written ranges reported to it.
+  std::shared_ptr<CopyAhead> copyAhead_;
   // The user asked to see no more card messages in this run.
   bool cardMessagesOff_ = false;
   // Record lines seen in this run.

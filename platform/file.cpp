@@ -1,5 +1,7 @@
 #include "platform/file.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 
 namespace tessaly {
@@ -13,6 +15,21 @@ int File::CopyThroughBuffer(File& source) {
     if (got == 0) return 0;
     if (const int error = Write(buffer.get(), got)) return error;
   }
+}
+
+int File::CopyRangeThroughBuffer(File& source, uint64_t offset, uint64_t size) {
+  constexpr size_t kChunk = size_t{1} << 20;
+  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
+  while (size > 0) {
+    size_t got = 0;
+    const auto want = static_cast<size_t>(std::min<uint64_t>(size, kChunk));
+    if (const int error = source.ReadAt(offset, buffer.get(), want, got)) return error;
+    if (got == 0) return EIO;
+    if (const int error = WriteAt(offset, buffer.get(), got)) return error;
+    offset += got;
+    size -= got;
+  }
+  return 0;
 }
 
 bool FileExists(const std::string& path) {

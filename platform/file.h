@@ -75,6 +75,11 @@ class File {
   int WriteAt(uint64_t offset, const void* data, size_t size);
   // Appends the rest of source, sharing its blocks where the file system can.
   int CopyFrom(File& source);
+  // Copies size bytes at offset in source to the same offset here; fails with EIO
+  // when source ends before them.
+  int CopyRangeFrom(File& source, uint64_t offset, uint64_t size);
+  // Cuts or extends (with zeros) the file to size bytes.
+  int SetSize(uint64_t size);
   int SetPermissions(uint32_t permissions);
   // To the disk, not just to the system.
   int Sync();
@@ -83,6 +88,7 @@ class File {
 
  private:
   int CopyThroughBuffer(File& source);
+  int CopyRangeThroughBuffer(File& source, uint64_t offset, uint64_t size);
 
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
@@ -105,6 +111,8 @@ int RemoveFile(const std::string& path);
 int RenameOver(const std::string& from, const std::string& to);
 // Makes the names in folder durable; failures are ignored.
 void SyncFolder(const std::string& folder);
+// Bytes free for this user on the file system of folder; 0 when unknown.
+uint64_t FreeBytes(const std::string& folder);
 // Names of the entries in folder, "." and ".." left out; empty when unreadable.
 std::vector<std::string> FolderEntries(const std::string& folder);
 

@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -176,6 +178,35 @@ int File::CopyFrom(File& source) {
   return CopyThroughBuffer(source);
 }
 
+int File::CopyRangeFrom(File& source, uint64_t offset, uint64_t size) {
+#ifdef __linux__
+  auto from = static_cast<off_t>(offset);
+  auto to = static_cast<off_t>(offset);
+  while (size > 0) {
+    const ssize_t n = ::copy_file_range(source.fd_, &from, fd_, &to,
+                                        static_cast<size_t>(std::min<uint64_t>(size, 1u << 30)), 0);
+    if (n > 0) {
+      size -= static_cast<uint64_t>(n);
+      continue;
+    }
+    if (n == 0) return EIO;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    return CopyRangeThroughBuffer(source, static_cast<uint64_t>(from), size);
+  }
+  return 0;
+#else
+  return CopyRangeThroughBuffer(source, offset, size);
+#endif
+}
+
+int File::SetSize(uint64_t size) {
+  for (;;) {
+    if (::ftruncate(fd_, static_cast<off_t>(size)) == 0) return 0;
+    if (errno != EINTR) return errno;
+  }
+}
+
 int File::SetPermissions(uint32_t permissions) {
   return ErrorOr(::fchmod(fd_, static_cast<mode_t>(permissions)) == 0);
 }
@@ -228,6 +259,12 @@ void SyncFolder(const std::string& folder) {
   if (fd < 0) return;
   (void)::fsync(fd);
   ::close(fd);
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+  struct statvfs fs {};
+  if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return 0;
+  return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {

@@ -17,20 +17,6 @@ namespace {
 
 using seam::FileOp;
 
-// The new file while it has a name and is not yet in place.
-class PartFile {
- public:
-  ~PartFile() {
-    if (!path_.empty()) RemoveFile(path_);
-  }
-  void Set(std::string path) { path_ = std::move(path); }
-  const std::string& path() const { return path_; }
-  void Keep() { path_.clear(); }
-
- private:
-  std::string path_;
-};
-
 constexpr const char* kPartMark = ".tessaly-";
 constexpr const char* kPartEnd = ".part";
 
@@ -89,14 +75,21 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
                         "nothing was saved. Convert the export again.");
     }
   }
+  FileReplacement replacement(to);
+  if (const int error =
+          seam::Attempt(FileOp::kCopyData, [&] { return replacement.Out().CopyFrom(in); })) {
+    throw FileFailure(error, to);
+  }
+  replacement.Commit();
+}
 
+FileReplacement::FileReplacement(const std::string& to) : to_(to), target_(to) {
   // A link at the destination is followed, so the file it names is the one replaced.
-  std::string target = to;
   std::optional<FileStatus> existing = StatusAt(to);
   if (existing && existing->kind == FileKind::kLink) {
     const std::string resolved = ResolvedPath(to);
     existing = resolved.empty() ? std::nullopt : StatusAt(resolved);
-    if (!resolved.empty()) target = resolved;
+    if (!resolved.empty()) target_ = resolved;
   }
   if (existing && existing->kind == FileKind::kFolder) throw FileFailure(EISDIR, to);
   // Renaming over a device node or a FIFO would delete it, not write to it.
@@ -108,60 +101,62 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   // A file a plain copy could not write is not replaced either.
   if (existing && !existing->writable) throw FileFailure(EACCES, to);
 
-  const size_t slash = target.find_last_of(kPathSeparators);
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  RemoveLeftovers(folder, base);
-  static std::atomic<unsigned> counter{0};
-  auto partName = [&] {
-    return folder + "." + base + kPartMark + std::to_string(CurrentProcessId()) + "-" +
-           std::to_string(counter++) + kPartEnd;
-  };
+  const size_t slash = target_.find_last_of(kPathSeparators);
+  folder_ = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+  base_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  RemoveLeftovers(folder_, base_);
 
-  PartFile part;
-  // Fresh part names until `take` gets one; the part is ours only once it did.
-  auto takeFreshName = [&](FileOp op, auto&& take) {
-    for (int attempt = 0;; ++attempt) {
-      part.Set(partName());
-      const int error = seam::Attempt(op, [&] { return take(part.path()); });
-      if (error == 0) return;
-      part.Keep();
-      if (error != EEXIST || attempt > 100) throw FileFailure(error, to, err::kPathNotFound);
-    }
-  };
-
-  File out;
   // Unnamed until complete, so a kill leaves nothing behind; where the system has
   // no such files the copy is named from the start.
-  const bool unnamed =
-      seam::Attempt(FileOp::kCopyOpen, [&] { return out.CreateUnnamed(folder); }) == 0;
-  if (!unnamed) {
-    takeFreshName(FileOp::kCopyOpen,
-                  [&](const std::string& path) { return out.CreateNew(path, 0666); });
+  unnamed_ = seam::Attempt(FileOp::kCopyOpen, [&] { return out_.CreateUnnamed(folder_); }) == 0;
+  if (!unnamed_) {
+    TakeFreshName(FileOp::kCopyOpen,
+                  [&](const std::string& path) { return out_.CreateNew(path, 0666); });
   }
   // Keep the access rights of the file being replaced.
-  if (existing) (void)out.SetPermissions(existing->permissions);
+  if (existing) (void)out_.SetPermissions(existing->permissions);
+}
 
-  if (const int error = seam::Attempt(FileOp::kCopyData, [&] { return out.CopyFrom(in); })) {
-    throw FileFailure(error, to);
+FileReplacement::~FileReplacement() {
+  (void)out_.Close();
+  if (!partPath_.empty()) RemoveFile(partPath_);
+}
+
+void FileReplacement::TakeFreshName(FileOp op, const std::function<int(const std::string&)>& take) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0;; ++attempt) {
+    const std::string path = folder_ + "." + base_ + kPartMark +
+                             std::to_string(CurrentProcessId()) + "-" + std::to_string(counter++) +
+                             kPartEnd;
+    const int error = seam::Attempt(op, [&] { return take(path); });
+    if (error == 0) {
+      partPath_ = path;
+      return;
+    }
+    if (error != EEXIST || attempt > 100) throw FileFailure(error, to_, err::kPathNotFound);
   }
-  if (const int error = seam::Attempt(FileOp::kCopyFlush, [&] { return out.Sync(); })) {
-    throw FileFailure(error, to);
+}
+
+void FileReplacement::Commit() {
+  if (const int error = seam::Attempt(FileOp::kCopyFlush, [&] { return out_.Sync(); })) {
+    throw FileFailure(error, to_);
   }
-  if (unnamed) {
-    takeFreshName(FileOp::kCopyLink, [&](const std::string& path) { return out.GiveName(path); });
+  if (unnamed_) {
+    TakeFreshName(FileOp::kCopyLink,
+                  [&](const std::string& path) { return out_.GiveName(path); });
+    unnamed_ = false;
   }
-  if (const int error = seam::AttemptAlways(FileOp::kCopyClose, [&] { return out.Close(); })) {
-    throw FileFailure(error, to);
+  if (const int error = seam::AttemptAlways(FileOp::kCopyClose, [&] { return out_.Close(); })) {
+    throw FileFailure(error, to_);
   }
   if (const int error =
-          seam::Attempt(FileOp::kRename, [&] { return RenameOver(part.path(), target); })) {
-    throw FileFailure(error, to);
+          seam::Attempt(FileOp::kRename, [&] { return RenameOver(partPath_, target_); })) {
+    throw FileFailure(error, to_);
   }
-  part.Keep();
+  partPath_.clear();
 
   // Make the rename itself durable; a failure here no longer endangers any file.
-  SyncFolder(folder);
+  SyncFolder(folder_);
 }
 
 }  // namespace tessaly

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/file.h"
+#include "platform/file_seam.h"
 
 namespace tessaly {
 
@@ -16,5 +18,33 @@ namespace tessaly {
 // `from` must still be that file. Throws Failure.
 void ReplaceFileWithCopy(const std::string& from, const std::string& to,
                          std::optional<FileIdentity> source = std::nullopt);
+
+// The new file of such a replacement, to be filled by the caller: created beside
+// `to` (after the same checks of `to`) by the constructor, put in place by Commit.
+// Dropped uncommitted, it leaves nothing behind. Both throw Failure.
+class FileReplacement {
+ public:
+  explicit FileReplacement(const std::string& to);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  File& Out() { return out_; }
+  const std::string& Destination() const { return to_; }
+  // Makes the new file durable, then renames it over `to`.
+  void Commit();
+
+ private:
+  // Fresh part names until `take` accepts one.
+  void TakeFreshName(seam::FileOp op, const std::function<int(const std::string&)>& take);
+
+  std::string to_;
+  std::string target_;  // `to`, its link resolved
+  std::string folder_;
+  std::string base_;
+  std::string partPath_;  // while the new file has a name that is not `to`'s
+  File out_;
+  bool unnamed_ = false;
+};
 
 }  // namespace tessaly

@@ -184,6 +184,18 @@ int File::CopyFrom(File& source) {
   return CopyThroughBuffer(source);
 }
 
+int File::CopyRangeFrom(File& source, uint64_t offset, uint64_t size) {
+  return CopyRangeThroughBuffer(source, offset, size);
+}
+
+int File::SetSize(uint64_t size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  return SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &end, sizeof end)
+             ? 0
+             : LastErrno();
+}
+
 // The folder's rights decide on Windows; the new file inherits them.
 int File::SetPermissions(uint32_t /*permissions*/) {
   return 0;
@@ -253,6 +265,13 @@ int RenameOver(const std::string& from, const std::string& to) {
 
 // MOVEFILE_WRITE_THROUGH has already made the new name durable.
 void SyncFolder(const std::string& /*folder*/) {}
+
+uint64_t FreeBytes(const std::string& folder) {
+  ULARGE_INTEGER free{};
+  return GetDiskFreeSpaceExW(Wide(folder.empty() ? "." : folder).c_str(), &free, nullptr, nullptr)
+             ? free.QuadPart
+             : 0;
+}
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;

@@ -6,6 +6,7 @@
 // The file behind a Database is a genuine Jet 4 (Access 2000) .mdb file.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -125,6 +126,8 @@ class Database {
   virtual bool IsDamaged() const = 0;
   // The file as it was created.
   virtual FileIdentity Identity() const = 0;
+  // Told, on the writing thread, of each byte range once the system has it.
+  virtual void WatchWrites(std::function<void(uint64_t offset, uint64_t size)> written) = 0;
 };
 
 class Workspace {

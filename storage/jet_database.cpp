@@ -340,6 +340,10 @@ FileIdentity JetDatabase::Identity() const {
   return file_ ? file_->Identity() : FileIdentity{};
 }
 
+void JetDatabase::WatchWrites(std::function<void(uint64_t, uint64_t)> written) {
+  if (file_) file_->WatchWrites(std::move(written));
+}
+
 // All or nothing: a database counts as closed only once its file is complete, and
 // a failed close fails again however often it is retried.
 void JetDatabase::Close() {

@@ -35,6 +35,7 @@ class JetDatabase final : public dao::Database, public std::enable_shared_from_t
   bool IsOpen() const override { return open_; }
   bool IsDamaged() const override;
   FileIdentity Identity() const override;
+  void WatchWrites(std::function<void(uint64_t, uint64_t)> written) override;
 
   // For recordsets.
   void CheckOpen() const;

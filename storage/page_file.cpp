@@ -95,6 +95,7 @@ void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
     damaged_ = true;
     ThrowIo("Writing database", path_, error);
   }
+  if (written_) written_(offset, size);
 }
 
 void PageFile::Write(uint32_t page, const uint8_t* data) {

@@ -5,6 +5,7 @@
 // pages are gathered into one system call.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ class PageFile {
   bool IsDamaged() const { return damaged_; }
   // The file as created.
   const FileIdentity& Identity() const { return identity_; }
+  // Called with the byte range of each write once the system has it.
+  void WatchWrites(std::function<void(uint64_t offset, uint64_t size)> written) {
+    written_ = std::move(written);
+  }
 
  private:
   void WriteAt(uint64_t offset, const uint8_t* data, size_t size);
@@ -74,6 +79,7 @@ class PageFile {
   uint32_t batchPages_ = 0;
   bool damaged_ = false;
   FileIdentity identity_;
+  std::function<void(uint64_t, uint64_t)> written_;
 };
 
 }  // namespace tessaly::jet
