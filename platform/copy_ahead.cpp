@@ -21,7 +21,8 @@ constexpr uint64_t kFlushStep = uint64_t{32} << 20;
 
 CopyAhead::CopyAhead(const std::string& from, const FileIdentity& identity, const std::string& to)
     : from_(from), to_(to), identity_(identity) {
-  if (const int error = seam::Attempt(FileOp::kCopyOpen, [&] { return in_.OpenForReading(from); })) {
+  if (const int error =
+          seam::Attempt(FileOp::kCopyOpen, [&] { return in_.OpenForReading(from); })) {
     throw FileFailure(error, from);
   }
   const std::optional<FileStatus> status = in_.Status();

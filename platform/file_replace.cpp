@@ -142,8 +142,7 @@ void FileReplacement::Commit() {
     throw FileFailure(error, to_);
   }
   if (unnamed_) {
-    TakeFreshName(FileOp::kCopyLink,
-                  [&](const std::string& path) { return out_.GiveName(path); });
+    TakeFreshName(FileOp::kCopyLink, [&](const std::string& path) { return out_.GiveName(path); });
     unnamed_ = false;
   }
   if (const int error = seam::AttemptAlways(FileOp::kCopyClose, [&] { return out_.Close(); })) {

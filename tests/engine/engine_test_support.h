@@ -109,4 +109,39 @@ class ScratchFolderTest : public ::testing::Test {
   std::filesystem::path dir_;
 };
 
+// Cards of ~300 bytes, every 7th refused in turn by a field's size or a date, every
+// 3rd with notes over several lines, one with notes of several MB.
+inline std::vector<std::string> ManyCards(int count) {
+  std::vector<std::string> lines{HeaderLine()};
+  for (int i = 1; i <= count; ++i) {
+    std::map<int, std::string> card = {{2, "Ren\xe9 " + std::to_string(i)},
+                                       {3, "M\xfcller"},
+                                       {18, "Acme"},
+                                       {22,
+                                        "Hauptstra\xdf"
+                                        "e " +
+                                            std::to_string(i)},
+                                       {28, "555-01" + std::to_string(i % 100)},
+                                       {47, "note " + std::to_string(i)}};
+    if (i % 7 == 0) card[i % 14 == 0 ? 18 : 35] = i % 14 == 0 ? std::string(60, 'c') : "13/45/99";
+    if (i % 5 == 0) card.erase(2), card.erase(3);
+    const bool more = i % 3 == 0;
+    std::string line = RecordLine(card);
+    if (more) line.pop_back();  // the closing quote comes on a line of its own
+    lines.push_back(line);
+    if (more) {
+      lines.push_back(i == 600 ? std::string(3 << 20, 'n') : "second line, \"quoted\"");
+      lines.push_back("");
+      lines.push_back("  \"");
+    }
+  }
+  return lines;
+}
+
+inline std::string Joined(const std::vector<std::string>& lines, const std::string& end) {
+  std::string text;
+  for (const auto& line : lines) text += line + end;
+  return text;
+}
+
 }  // namespace tessaly::test
