@@ -73,6 +73,12 @@ class File {
   // All of data, or an error.
   int Write(const void* data, size_t size);
   int WriteAt(uint64_t offset, const void* data, size_t size);
+  // The pieces one after the other from offset on, all of them or an error.
+  struct Piece {
+    const void* data;
+    size_t size;
+  };
+  int WriteAt(uint64_t offset, const Piece* pieces, size_t count);
   // Appends the rest of source, sharing its blocks where the file system can.
   int CopyFrom(File& source);
   // Copies size bytes at offset in source to the same offset here; fails with EIO

@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -159,6 +160,38 @@ int File::Write(const void* data, size_t size) {
 
 int File::WriteAt(uint64_t offset, const void* data, size_t size) {
   return WriteAll(fd_, data, size, offset);
+}
+
+int File::WriteAt(uint64_t offset, const Piece* pieces, size_t count) {
+  constexpr size_t kMaxPieces = 64;  // well under any system's IOV_MAX
+  size_t done = 0;                   // of pieces[0], once cut short
+  while (count > 0) {
+    iovec vectors[kMaxPieces];
+    const size_t n = std::min(count, kMaxPieces);
+    for (size_t i = 0; i < n; ++i) {
+      const size_t skip = i == 0 ? done : 0;
+      vectors[i] = {const_cast<char*>(static_cast<const char*>(pieces[i].data)) + skip,
+                    pieces[i].size - skip};
+    }
+    ssize_t written = ::pwritev(fd_, vectors, static_cast<int>(n), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    offset += static_cast<uint64_t>(written);
+    while (written > 0) {
+      const size_t left = pieces->size - done;
+      if (static_cast<size_t>(written) < left) {
+        done += static_cast<size_t>(written);
+        break;
+      }
+      written -= static_cast<ssize_t>(left);
+      done = 0;
+      ++pieces;
+      --count;
+    }
+  }
+  return 0;
 }
 
 int File::CopyFrom(File& source) {

@@ -180,6 +180,16 @@ int File::WriteAt(uint64_t offset, const void* data, size_t size) {
   return WriteAll(AsHandle(handle_), data, size, offset);
 }
 
+int File::WriteAt(uint64_t offset, const Piece* pieces, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (const int error = WriteAll(AsHandle(handle_), pieces[i].data, pieces[i].size, offset)) {
+      return error;
+    }
+    offset += pieces[i].size;
+  }
+  return 0;
+}
+
 int File::CopyFrom(File& source) {
   return CopyThroughBuffer(source);
 }

@@ -1,9 +1,12 @@
 #include "storage/page_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "platform/file_failure.h"
 #include "platform/file_seam.h"
@@ -51,10 +54,20 @@ PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
                   "Cannot create database '" + path + "': " + SystemErrorText(error) + ".");
   }
   if (const auto status = file_.Status()) identity_ = status->identity;
-  batch_.resize(static_cast<size_t>(kBatchPages) * kPageSize);
+  for (size_t i = 0; i < kBatches; ++i) {
+    auto batch = std::make_unique<Batch>();
+    batch->bytes.resize(static_cast<size_t>(kBatchPages) * kPageSize);
+    batch->pages.reserve(kBatchPages);
+    empty_.push_back(batch.get());
+    batches_.push_back(std::move(batch));
+  }
+  open_ = empty_.front();
+  empty_.pop_front();
 }
 
-PageFile::~PageFile() = default;
+PageFile::~PageFile() {
+  StopWriting();
+}
 
 void PageFile::CheckRoom(uint32_t count) const {
   if (static_cast<uint64_t>(pageCount_) + count + reserve_ > limit_) {
@@ -80,46 +93,144 @@ uint32_t PageFile::AllocateReserved() {
   return pageCount_++;
 }
 
-void PageFile::CheckUsable() const {
+void PageFile::CheckUsable() {
   if (damaged_) {
+    lost_ = true;
+    int error = 0;
+    {
+      std::lock_guard lock(mutex_);
+      error = std::exchange(writeError_, 0);
+    }
+    // The failure itself is told once; from then on the file is just incomplete.
+    if (error != 0) ThrowIo("Writing database", path_, error);
     throw Failure(dao::err::kDiskIo,
                   "Database '" + path_ + "' is incomplete: an earlier write to it failed.");
   }
   if (!file_.IsOpen()) throw Failure(dao::err::kObjectClosed, "The database is closed.");
 }
 
-void PageFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
-  if (const int error = seam::Attempt(seam::FileOp::kPageWrite,
-                                      [&] { return file_.WriteAt(offset, data, size); })) {
-    // Whatever part of the pages reached the file, the file is no longer whole.
-    damaged_ = true;
-    ThrowIo("Writing database", path_, error);
-  }
-  if (written_) written_(offset, size);
-}
-
 void PageFile::Write(uint32_t page, const uint8_t* data) {
   CheckUsable();
-  if (batchPages_ > 0 && (page != batchFirst_ + batchPages_ || batchPages_ == kBatchPages)) {
-    Flush();
+  // A page written again while the first image is still here goes after it.
+  Batch& batch = *open_;
+  std::memcpy(batch.bytes.data() + batch.pages.size() * kPageSize, data, kPageSize);
+  batch.pages.push_back(page);
+  if (batch.pages.size() == kBatchPages) Submit();
+}
+
+void PageFile::Submit() {
+  {
+    std::lock_guard lock(mutex_);
+    full_.push_back(std::exchange(open_, nullptr));
   }
-  if (batchPages_ == 0) batchFirst_ = page;
-  std::memcpy(batch_.data() + static_cast<size_t>(batchPages_) * kPageSize, data, kPageSize);
-  ++batchPages_;
+  changed_.notify_all();
+  if (!writer_.joinable()) {
+    try {
+      writer_ = std::thread([this] { WriteBatches(true); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the batch is written here.
+      WriteBatches(false);
+    }
+  }
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return !empty_.empty(); });
+  open_ = empty_.front();
+  empty_.pop_front();
+  open_->pages.clear();
+}
+
+void PageFile::WriteBatches(bool wait) {
+  std::function<void(uint64_t, uint64_t)> written;
+  for (;;) {
+    Batch* batch = nullptr;
+    bool failed = false;
+    {
+      std::unique_lock lock(mutex_);
+      if (wait) changed_.wait(lock, [&] { return stopping_ || !full_.empty(); });
+      if (full_.empty()) return;
+      batch = full_.front();
+      full_.pop_front();
+      busy_ = true;
+      failed = damaged_;
+      written = written_;
+    }
+    // Once a write failed the file is lost: later batches are only let go.
+    const int error = failed ? 0 : WriteBatch(*batch, written);
+    {
+      std::lock_guard lock(mutex_);
+      if (error != 0) {
+        writeError_ = error;
+        damaged_ = true;
+      }
+      busy_ = false;
+      empty_.push_back(batch);
+    }
+    changed_.notify_all();
+  }
+}
+
+int PageFile::WriteBatch(Batch& batch, const std::function<void(uint64_t, uint64_t)>& written) {
+  const size_t count = batch.pages.size();
+  batch.order.resize(count);
+  for (size_t i = 0; i < count; ++i) batch.order[i] = static_cast<uint32_t>(i);
+  // Stable: of two images of one page, the later is written last.
+  std::stable_sort(batch.order.begin(), batch.order.end(),
+                   [&](uint32_t a, uint32_t b) { return batch.pages[a] < batch.pages[b]; });
+  for (size_t i = 0; i < count;) {
+    const uint32_t first = batch.pages[batch.order[i]];
+    size_t end = i + 1;
+    while (end < count && batch.pages[batch.order[end]] == first + (end - i)) ++end;
+    batch.pieces.clear();
+    for (size_t k = i; k < end; ++k) {
+      batch.pieces.push_back({batch.bytes.data() + batch.order[k] * size_t{kPageSize}, kPageSize});
+    }
+    const uint64_t offset = static_cast<uint64_t>(first) * kPageSize;
+    if (const int error = seam::Attempt(seam::FileOp::kPageWrite, [&] {
+          return file_.WriteAt(offset, batch.pieces.data(), batch.pieces.size());
+        })) {
+      return error;
+    }
+    if (written) written(offset, static_cast<uint64_t>(end - i) * kPageSize);
+    i = end;
+  }
+  return 0;
+}
+
+void PageFile::WaitUntilIdle() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return full_.empty() && !busy_; });
 }
 
 void PageFile::Flush() {
-  if (batchPages_ == 0) return;
   CheckUsable();
-  const uint32_t pages = batchPages_;
-  batchPages_ = 0;
-  WriteAt(static_cast<uint64_t>(batchFirst_) * kPageSize, batch_.data(),
-          static_cast<size_t>(pages) * kPageSize);
+  if (!open_->pages.empty()) Submit();
+  WaitUntilIdle();
+  CheckUsable();
+}
+
+void PageFile::WatchWrites(std::function<void(uint64_t offset, uint64_t size)> written) {
+  WaitUntilIdle();
+  std::lock_guard lock(mutex_);
+  written_ = std::move(written);
+}
+
+void PageFile::StopWriting() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  if (writer_.joinable()) writer_.join();
 }
 
 void PageFile::Read(uint32_t page, uint8_t* data) {
   if (!file_.IsOpen()) throw Failure(dao::err::kObjectClosed, "The database is closed.");
-  if (batchPages_ > 0 && page >= batchFirst_ && page < batchFirst_ + batchPages_) Flush();
+  // Its latest image may not have reached the file yet.
+  if (std::find(open_->pages.begin(), open_->pages.end(), page) != open_->pages.end()) {
+    Flush();
+  } else {
+    WaitUntilIdle();
+  }
   size_t done = 0;
   const uint64_t offset = static_cast<uint64_t>(page) * kPageSize;
   while (done < kPageSize) {
@@ -140,12 +251,13 @@ void PageFile::Read(uint32_t page, uint8_t* data) {
 
 void PageFile::Close() {
   if (!file_.IsOpen() && !damaged_) return;
-  CheckUsable();
   Flush();
+  StopWriting();
   // Complete for every reader of the file; copies are made durable by whoever copies.
   if (const int error =
           seam::AttemptAlways(seam::FileOp::kDatabaseClose, [&] { return file_.Close(); })) {
     damaged_ = true;
+    lost_ = true;
     ThrowIo("Closing database", path_, error);
   }
 }
