@@ -90,15 +90,16 @@ void SplitCardLine(std::u16string_view line, const SeparatorScan& scan,
   }
 }
 
+void ThrowTooFewColumns(size_t columns) {
+  throw Failure(err::kSubscriptOutOfRange, "Subscript out of range (" + std::to_string(columns) +
+                                               " columns where 47 are expected)");
+}
+
 void TrimColumnQuotes(std::vector<std::u16string>& columns) {
   if (!columns.empty() && !columns.front().empty() && columns.front().front() == u'"') {
     columns.front().erase(0, 1);
   }
-  if (columns.size() < kCardColumns) {
-    throw Failure(err::kSubscriptOutOfRange, "Subscript out of range (" +
-                                                 std::to_string(columns.size()) +
-                                                 " columns where 47 are expected)");
-  }
+  if (columns.size() < kCardColumns) ThrowTooFewColumns(columns.size());
   std::u16string& last = columns[kCardColumns - 1];
   if (!last.empty() && last.back() == u'"') last.pop_back();
 }

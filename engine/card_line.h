@@ -34,6 +34,9 @@ void SplitCardLine(std::u16string_view line, std::vector<std::u16string>& pieces
 void SplitCardLine(std::u16string_view line, const SeparatorScan& scan,
                    std::vector<std::u16string>& pieces);
 
+// The subscript failure of a record line cut into fewer than 47 columns.
+[[noreturn]] void ThrowTooFewColumns(size_t columns);
+
 // Drops one quote from the start of column 1 and one from the end of column 47.
 // Throws the subscript failure when either column is missing.
 void TrimColumnQuotes(std::vector<std::u16string>& columns);

@@ -22,14 +22,29 @@ int32_t modCSV::CountOccurrences(std::u16string_view text, std::u16string_view f
 
 namespace {
 
-// Writes each card as it is complete.
-class WriterSink : public CardSink {
+// Holds the card in mCardRec and writes each as it is complete.
+class RecordSink : public CardSink {
  public:
-  explicit WriterSink(modCSV& csv) : csv_(csv) {}
-  void Take(const CardRecord& card) override { csv_.WriteCard(card.Flds, card.Origin); }
+  explicit RecordSink(modCSV& csv) : csv_(csv), card_(csv.mCardRec) {}
+  bool Pending() const override { return card_.Pending; }
+  bool HasColumns() const override { return card_.Flds.size() >= kCardColumns; }
+  size_t NotesSize() const override { return card_.Flds[kCardColumns - 1].size(); }
+  void Start(std::u16string_view line, const SeparatorScan& scan,
+             const CardOrigin& origin) override {
+    card_.Origin = origin;
+    SplitCardLine(line, scan, card_.Flds);
+    TrimColumnQuotes(card_.Flds);
+    card_.Pending = true;
+  }
+  void AppendNotes(std::u16string_view line) override {
+    card_.Flds[kCardColumns - 1].append(u"\r\n").append(line);
+  }
+  void Take() override { csv_.WriteCard(card_.Flds, card_.Origin); }
+  void Release() override { card_.Pending = false; }
 
  private:
   modCSV& csv_;
+  CardRecord& card_;
 };
 
 }  // namespace
@@ -37,7 +52,7 @@ class WriterSink : public CardSink {
 bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
   bool result = false;
   try {
-    WriterSink sink(*this);
+    RecordSink sink(*this);
     TakeCardLine(line, lineNumber, sink);
     result = true;
   } catch (...) {
@@ -49,31 +64,27 @@ bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
 void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink) {
   if (IsClosingQuoteLine(line)) {
     // Only a held card is written: a second closing quote must not write it again.
-    if (mCardRec.Pending) {
-      sink.Take(mCardRec);
-      mCardRec.Pending = false;
+    if (sink.Pending()) {
+      sink.Take();
+      sink.Release();
     }
     return;
   }
   SeparatorScan scan;
   ScanSeparators(line, scan);
   if (scan.occurrences <= 10) {
-    if (mCardRec.Flds.size() < kCardColumns) {
+    if (!sink.HasColumns()) {
       throw Failure(err::kSubscriptOutOfRange,
                     "Subscript out of range (a continuation line with no card before it)");
     }
-    std::u16string& notes = mCardRec.Flds[kCardColumns - 1];
-    if (notes.size() + 2 + line.size() > CardFileReader::kMaxLineBytes) {
+    if (sink.NotesSize() + 2 + line.size() > CardFileReader::kMaxLineBytes) {
       throw Failure(err::kLineTooLong, "Notes too long: a card's notes exceed 64 MB");
     }
-    notes.append(u"\r\n").append(line);
+    sink.AppendNotes(line);
     return;
   }
-  if (mCardRec.Pending) sink.Take(mCardRec);
-  mCardRec.Origin = {++cardsSeen_, lineNumber};
-  SplitCardLine(line, scan, mCardRec.Flds);
-  TrimColumnQuotes(mCardRec.Flds);
-  mCardRec.Pending = true;
+  if (sink.Pending()) sink.Take();
+  sink.Start(line, scan, {++cardsSeen_, lineNumber});
 }
 
 }  // namespace tessaly

@@ -1,12 +1,16 @@
 #include "engine/card_queue_sink.h"
 
-#include <algorithm>
 #include <cassert>
 
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
 
 namespace tessaly {
+
+namespace {
+// Room for what one line can add: the card it completes and what ends the run.
+constexpr size_t kItemsPerLine = 2;
+}  // namespace
 
 void QueueSink::BeginLine() {
   if (batch_ == nullptr) Acquire();
@@ -15,28 +19,63 @@ void QueueSink::BeginLine() {
 
 void QueueSink::EndLine() {
   assert(batch_ != nullptr);
-  if (batch_->used == batch_->items.size() || file_.BytesRead() - startBytes_ >= kBytesPerBatch) {
-    Publish();
+  // A batch of nothing but a held card waits for it, however long its notes grow:
+  // carried on every line, they would be copied again and again.
+  if (batch_->used > 0 && (batch_->used + kItemsPerLine > batch_->items.size() ||
+                           file_.BytesRead() - startBytes_ >= kBytesPerBatch)) {
+    Publish(true);
   }
 }
 
-void QueueSink::Take(const CardRecord& card) {
+void QueueSink::Start(std::u16string_view line, const SeparatorScan& scan,
+                      const CardOrigin& origin) {
+  const size_t columns = scan.cutCount + 1;
+  hasColumns_ = false;
+  if (line.empty() || columns < kCardColumns) {
+    ThrowTooFewColumns(line.empty() ? 0 : columns);
+  }
+  std::u16string& text = batch_->text;
+  cardText_ = text.size();
+  cardColumn_ = batch_->bounds.size();
+  text.append(line);
+  size_t start = 0;
+  for (size_t i = 0; i < kCardColumns; ++i) {
+    const size_t end = i + 1 < kCardColumns ? scan.cuts[i] : line.size();
+    batch_->bounds.emplace_back(cardText_ + start, end - start);
+    start = end + kSeparator.size();
+  }
+  auto& first = batch_->bounds[cardColumn_];
+  if (first.second > 0 && line.front() == u'"') {
+    ++first.first;
+    --first.second;
+  }
+  auto& notes = batch_->bounds.back();
+  if (notes.second > 0 && line.back() == u'"') {
+    --notes.second;
+    text.pop_back();
+  }
+  notesSize_ = notes.second;
+  origin_ = origin;
+  hasColumns_ = true;
+  pending_ = true;
+}
+
+void QueueSink::AppendNotes(std::u16string_view line) {
+  notesSize_ += 2 + line.size();
+  // Notes after the card was handed over are counted only, as the single-threaded
+  // parser adds them to a card already written.
+  if (!pending_) return;
+  batch_->text.append(u"\r\n").append(line);
+  batch_->bounds.back().second = notesSize_;
+}
+
+void QueueSink::Take() {
+  assert(pending_);
   CardItem& item = NewItem();
   item.hasCard = true;
-  item.origin = card.Origin;
-  item.firstColumn = batch_->bounds.size();
-  item.columns = std::min(card.Flds.size(), kCardColumns);
-  size_t length = 0;
-  for (size_t i = 0; i < item.columns; ++i) length += card.Flds[i].size();
-  size_t at = batch_->text.size();
-  batch_->text.resize(at + length);
-  char16_t* const text = batch_->text.data();
-  for (size_t i = 0; i < item.columns; ++i) {
-    const std::u16string& column = card.Flds[i];
-    batch_->bounds.emplace_back(at, column.size());
-    std::char_traits<char16_t>::copy(text + at, column.data(), column.size());
-    at += column.size();
-  }
+  item.origin = origin_;
+  item.firstColumn = cardColumn_;
+  item.columns = kCardColumns;
   lineItem_ = &item;
 }
 
@@ -44,12 +83,12 @@ void QueueSink::Fail(std::exception_ptr failure, bool parseFailure) {
   CardItem& item = lineItem_ != nullptr ? *lineItem_ : NewItem();
   item.failure = std::move(failure);
   item.parseFailure = parseFailure;
-  Publish();
+  Publish(false);
 }
 
 void QueueSink::End() {
   NewItem().end = true;
-  Publish();
+  Publish(false);
 }
 
 void QueueSink::Acquire() {
@@ -63,10 +102,7 @@ void QueueSink::Acquire() {
 
 CardItem& QueueSink::NewItem() {
   if (batch_ == nullptr) Acquire();
-  if (batch_->used == batch_->items.size()) {
-    Publish();
-    Acquire();
-  }
+  assert(batch_->used < batch_->items.size());
   CardItem& item = batch_->items[batch_->used++];
   item.hasCard = false;
   item.line = file_.LineNumber();
@@ -76,11 +112,28 @@ CardItem& QueueSink::NewItem() {
   return item;
 }
 
-void QueueSink::Publish() {
+void QueueSink::Publish(bool carryHeldCard) {
+  // The held card's text goes along to the next batch; the writer never sees it here.
+  const bool carry = carryHeldCard && pending_;
+  if (carry) {
+    carriedText_.assign(batch_->text, cardText_);
+    carriedBounds_.assign(batch_->bounds.begin() + static_cast<std::ptrdiff_t>(cardColumn_),
+                          batch_->bounds.end());
+    batch_->text.resize(cardText_);
+    batch_->bounds.resize(cardColumn_);
+  }
   batch_->bytesRead = file_.BytesRead();
   queue_.PutFull(batch_);
   batch_ = nullptr;
   lineItem_ = nullptr;
+  if (!carry) return;
+  Acquire();
+  for (const auto& [offset, length] : carriedBounds_) {
+    batch_->bounds.emplace_back(offset - cardText_, length);
+  }
+  batch_->text = carriedText_;
+  cardText_ = 0;
+  cardColumn_ = 0;
 }
 
 }  // namespace tessaly

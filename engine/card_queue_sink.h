@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/card_batch_queue.h"
 #include "engine/card_sink.h"
@@ -14,8 +17,11 @@ class CardFileReader;
 struct ReaderStopped {};
 
 // The reading thread's side of the hand-over: cards, and what ends the run, into
-// batches. A batch is handed over only between lines, so a failure can join the
-// card its own line completed, as the writer must report them together.
+// batches. The held card is cut straight into the batch's text, its notes last, so
+// continuation lines extend it in place; handed over, it becomes the batch's next
+// item. A batch goes only between lines, taking the held card's text along to the
+// next one, so a failure can join the card its own line completed, as the writer
+// must report them together.
 class QueueSink : public CardSink {
  public:
   // A batch goes at this many bytes of the export, or when its items are used up.
@@ -25,7 +31,16 @@ class QueueSink : public CardSink {
 
   void BeginLine();
   void EndLine();
-  void Take(const CardRecord& card) override;
+
+  bool Pending() const override { return pending_; }
+  bool HasColumns() const override { return hasColumns_; }
+  size_t NotesSize() const override { return notesSize_; }
+  void Start(std::u16string_view line, const SeparatorScan& scan,
+             const CardOrigin& origin) override;
+  void AppendNotes(std::u16string_view line) override;
+  void Take() override;
+  void Release() override { pending_ = false; }
+
   // The line failed (parsing it when parseFailure, else reading it); ends the batch.
   void Fail(std::exception_ptr failure, bool parseFailure);
   // The export's end; ends the batch.
@@ -34,13 +49,26 @@ class QueueSink : public CardSink {
  private:
   void Acquire();
   CardItem& NewItem();
-  void Publish();
+  // Hands the batch over; with carryHeldCard the held card moves to a new one.
+  void Publish(bool carryHeldCard);
 
   CardBatchQueue& queue_;
   CardFileReader& file_;
   CardBatch* batch_ = nullptr;
   CardItem* lineItem_ = nullptr;
   uint64_t startBytes_ = 0;
+
+  // The held card: its columns from cardColumn_ on in the batch's bounds, its text
+  // from cardText_ on, the notes ending the text.
+  bool pending_ = false;
+  bool hasColumns_ = false;
+  size_t notesSize_ = 0;
+  CardOrigin origin_;
+  size_t cardColumn_ = 0;
+  size_t cardText_ = 0;
+  // The held card on its way to the next batch.
+  std::u16string carriedText_;
+  std::vector<std::pair<size_t, size_t>> carriedBounds_;
 };
 
 }  // namespace tessaly

@@ -1,16 +1,36 @@
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
+#include "engine/card_line.h"
 #include "engine/modCSV.h"
 
 namespace tessaly {
 
-// Where the line parser hands each complete card: to the writer at once, or to the
-// queue of a writing thread.
+// Where the line parser keeps the card it is reading and hands over complete ones:
+// mCardRec and the writer on one thread, the hand-over batches with two.
 class CardSink {
  public:
   virtual ~CardSink() = default;
-  // `card` stays the parser's: a closing quote may write it again.
-  virtual void Take(const CardRecord& card) = 0;
+
+  // A card is held, not yet handed over.
+  virtual bool Pending() const = 0;
+  // The last record line gave all 47 columns, so notes may follow.
+  virtual bool HasColumns() const = 0;
+  // Of the last card, continuation lines included.
+  virtual size_t NotesSize() const = 0;
+  // A record line, cut at scan's cuts, becomes the held card; its first column loses
+  // a leading quote and its last a trailing one. Fewer than 47 columns throw the
+  // subscript failure.
+  virtual void Start(std::u16string_view line, const SeparatorScan& scan,
+                     const CardOrigin& origin) = 0;
+  // Joins a continuation line to the last card's notes (the held card's, else only
+  // counted).
+  virtual void AppendNotes(std::u16string_view line) = 0;
+  // Hands over the held card; it stays held until Release.
+  virtual void Take() = 0;
+  virtual void Release() = 0;
 };
 
 }  // namespace tessaly

@@ -138,9 +138,9 @@ void modCSV::ReadCards(CardBatchQueue& queue) {
         if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
         sink.EndLine();
       }
-      if (mCardRec.Pending) {
-        sink.Take(mCardRec);
-        mCardRec.Pending = false;
+      if (sink.Pending()) {
+        sink.Take();
+        sink.Release();
       }
       sink.End();
     } catch (const ReaderStopped&) {

@@ -36,8 +36,9 @@ struct CardOrigin {
   int64_t line = 0;
 };
 
-// The card being parsed: 47 columns (column n at index n - 1) and whether it is
-// held, not yet written.
+// The card being parsed on one thread: 47 columns (column n at index n - 1) and
+// whether it is held, not yet written. With a reading thread, the card is parsed
+// straight into the batches handed to the writer.
 struct CardRecord {
   std::vector<std::u16string> Flds;
   bool Pending = false;
@@ -133,8 +134,8 @@ class modCSV {
   int64_t mLastLine = 0;
 
  private:
-  // Classifies one line and updates mCardRec; complete cards go to `sink`. Throws
-  // what the parser refuses.
+  // Classifies one line into `sink`, the held card and complete ones. Throws what
+  // the parser refuses.
   void TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink);
   // The conversion's loop over the export's lines, on one thread or with a reading
   // thread. False once a write was lost (reported); throws on a failed line.
