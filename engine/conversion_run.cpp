@@ -76,7 +76,7 @@ bool modCSV::ConvertCardFile() {
 
     if (!mCardFile) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
     StartCopyAhead();
-    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads())) {
+    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads()) || !RowsReachedFile()) {
       DropCopyAhead();
       return false;
     }
@@ -88,6 +88,17 @@ bool modCSV::ConvertCardFile() {
     ReportCaught(*reporter_, Icon::Critical);
   }
   return result;
+}
+
+bool modCSV::RowsReachedFile() {
+  try {
+    mDb->WaitForWrites();
+  } catch (...) {
+    DatabaseDamaged();
+    ReportCaught(*reporter_, Icon::Critical);
+    return false;
+  }
+  return true;
 }
 
 bool modCSV::ConvertLines() {

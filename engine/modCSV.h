@@ -141,6 +141,8 @@ class modCSV {
   // thread. False once a write was lost (reported); throws on a failed line.
   bool ConvertLines();
   bool ConvertLinesInTwoThreads();
+  // False, reported, when a row written by the run did not reach the file.
+  bool RowsReachedFile();
   // The reading thread: lines to cards, into the queue, until the end, a failure or
   // the queue's stop.
   void ReadCards(CardBatchQueue& queue);

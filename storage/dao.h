@@ -124,6 +124,9 @@ class Database {
   virtual bool IsOpen() const = 0;
   // A write, flush or close of the file failed: the file is incomplete for good.
   virtual bool IsDamaged() const = 0;
+  // Pages go to the file behind the caller's back: this waits until every row
+  // added so far is in it, and throws what failed on the way.
+  virtual void WaitForWrites() = 0;
   // The file as it was created.
   virtual FileIdentity Identity() const = 0;
   // Told, on the writing thread, of each byte range once the system has it.

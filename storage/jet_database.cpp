@@ -115,8 +115,8 @@ JetDatabase::~JetDatabase() {
   }
 }
 
-void JetDatabase::CheckOpen() const {
-  if (!open_) throw Failure(dao::err::kObjectClosed, "The database is closed.");
+void JetDatabase::ThrowClosed() {
+  throw Failure(dao::err::kObjectClosed, "The database is closed.");
 }
 
 std::shared_ptr<dao::TableDef> JetDatabase::CreateTableDef(const std::string& name) {
@@ -216,6 +216,12 @@ std::shared_ptr<dao::Recordset> JetDatabase::OpenRecordset(const std::string& na
     throw Failure(dao::err::kItemNotFound, "Table '" + name + "' does not exist in this database.");
   }
   return std::make_shared<JetRecordset>(shared_from_this(), *table);
+}
+
+void JetDatabase::WaitForWrites() {
+  CheckOpen();
+  for (const auto& table : tables_) table->store->WriteOpenPages();
+  file_->Flush();
 }
 
 void JetDatabase::MakeReadable(TableStore& store) {

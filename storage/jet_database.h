@@ -34,16 +34,20 @@ class JetDatabase final : public dao::Database, public std::enable_shared_from_t
   void Close() override;
   bool IsOpen() const override { return open_; }
   bool IsDamaged() const override;
+  void WaitForWrites() override;
   FileIdentity Identity() const override;
   void WatchWrites(std::function<void(uint64_t, uint64_t)> written) override;
 
   // For recordsets.
-  void CheckOpen() const;
+  void CheckOpen() const {
+    if (!open_) ThrowClosed();
+  }
   PageFile& File() { return *file_; }
   // Puts the table's pages being filled into the file so they can be read.
   void MakeReadable(TableStore& store);
 
  private:
+  [[noreturn]] static void ThrowClosed();
   // Usage maps, definitions, index leaves and the global map, as they stand.
   void WriteMapsAndDefinitions();
   // The state of a table's definition with its maps added as rows of maps.

@@ -27,8 +27,8 @@ std::string Quoted(std::u16string_view text) {
 
 JetRecordset::JetRecordset(std::shared_ptr<JetDatabase> database, UserTable& table)
     : database_(std::move(database)), table_(table) {
-  pending_.resize(table_.fields.size());
   cells_.resize(table_.fields.size());
+  offsets_.resize(table_.fields.size());
   slices_.resize(table_.fields.size());
 }
 
@@ -43,7 +43,8 @@ const dao::Field& JetRecordset::FieldAt(int16_t position) const {
 
 void JetRecordset::AddNew() {
   database_->CheckOpen();
-  std::fill(pending_.begin(), pending_.end(), Pending{});
+  for (int16_t position : set_) cells_[static_cast<size_t>(position)].kind = Cell::Kind::kNull;
+  set_.clear();
   arenaUsed_ = 0;
   adding_ = true;
 }
@@ -59,7 +60,7 @@ void JetRecordset::SetValue(int16_t position, std::u16string_view text) {
     throw Failure(dao::err::kZeroLengthNotAllowed,
                   "Field '" + field.Name() + "' cannot hold a zero-length text.");
   }
-  Pending& value = pending_[static_cast<size_t>(position)];
+  Cell& value = cells_[static_cast<size_t>(position)];
   switch (field.Type()) {
     case dao::dbDate: {
       const std::optional<double> date = dao::ParseDateText(text);
@@ -68,7 +69,8 @@ void JetRecordset::SetValue(int16_t position, std::u16string_view text) {
                       Quoted(text) + " is not a date that field '" + field.Name() + "' accepts.");
       }
       value.kind = Cell::Kind::kFixed;
-      value.date = *date;
+      PutDouble(value.fixed, *date);
+      set_.push_back(position);
       return;
     }
     case dao::dbText:
@@ -98,17 +100,19 @@ void JetRecordset::SetValue(int16_t position, std::u16string_view text) {
   const size_t room = MaxStoredTextSize(text.size());
   if (arena_.size() < arenaUsed_ + room)
     arena_.resize(std::max(arenaUsed_ + room, 2 * arena_.size()));
-  value.kind = Cell::Kind::kBytes;
-  value.offset = static_cast<uint32_t>(arenaUsed_);
-  value.size = static_cast<uint32_t>(EncodeStoredText(text, compress, arena_.data() + arenaUsed_));
-  if (value.size > kMaxLongValueBytes) {
+  const size_t size = EncodeStoredText(text, compress, arena_.data() + arenaUsed_);
+  if (size > kMaxLongValueBytes) {
     value.kind = Cell::Kind::kNull;
     throw Failure(dao::err::kFieldTooSmall, "The text for memo field '" + field.Name() +
-                                                "' takes " + std::to_string(value.size) +
+                                                "' takes " + std::to_string(size) +
                                                 " bytes stored; a memo holds at most " +
                                                 std::to_string(kMaxLongValueBytes) + ".");
   }
-  arenaUsed_ += value.size;
+  value.kind = Cell::Kind::kBytes;
+  value.size = static_cast<uint32_t>(size);
+  offsets_[static_cast<size_t>(position)] = static_cast<uint32_t>(arenaUsed_);
+  set_.push_back(position);
+  arenaUsed_ += size;
 }
 
 void JetRecordset::Update(int type) {
@@ -121,16 +125,11 @@ void JetRecordset::Update(int type) {
     throw Failure(dao::err::kUpdateWithoutAddNew,
                   "No new row is pending: call AddNew before Update.");
   }
-  for (size_t i = 0; i < pending_.size(); ++i) {
-    const Pending& value = pending_[i];
-    Cell& cell = cells_[i];
-    cell.kind = value.kind;
-    if (value.kind == Cell::Kind::kFixed) {
-      PutDouble(cell.fixed, value.date);
-    } else if (value.kind == Cell::Kind::kBytes) {
-      cell.data = arena_.data() + value.offset;
-      cell.size = value.size;
-    }
+  // The arena may have moved while the values were set.
+  for (int16_t position : set_) {
+    Cell& cell = cells_[static_cast<size_t>(position)];
+    if (cell.kind == Cell::Kind::kBytes)
+      cell.data = arena_.data() + offsets_[static_cast<size_t>(position)];
   }
   table_.store->AppendRow(cells_.data());
   adding_ = false;

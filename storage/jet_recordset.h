@@ -33,13 +33,6 @@ class JetRecordset final : public dao::Recordset {
   void SetAbsolutePosition(int64_t position) override;
 
  private:
-  struct Pending {
-    Cell::Kind kind = Cell::Kind::kNull;
-    uint32_t offset = 0;  // into arena_
-    uint32_t size = 0;
-    double date = 0;
-  };
-
   const dao::Field& FieldAt(int16_t position) const;
   // Loads the current row's page and splits the row.
   void LoadCurrentRow() const;
@@ -49,11 +42,14 @@ class JetRecordset final : public dao::Recordset {
   UserTable& table_;
 
   bool adding_ = false;
-  std::vector<Pending> pending_;
-  // Stored forms of the pending values; grows to the largest row, never shrinks.
+  // The new row's values; a text's bytes are in arena_ at its offset until Update.
+  std::vector<Cell> cells_;
+  std::vector<uint32_t> offsets_;
+  // Positions set since AddNew, so a row costs what it holds, not the table's width.
+  std::vector<int16_t> set_;
+  // Stored forms of the pending texts; grows to the largest row, never shrinks.
   std::vector<uint8_t> arena_;
   size_t arenaUsed_ = 0;
-  std::vector<Cell> cells_;
 
   // Reading: the current row's ordinal, and the page and row last loaded.
   int64_t position_ = 0;

@@ -15,10 +15,12 @@ bool IsNarrow(char16_t c) {
   return c < 0x100;
 }
 
+}  // namespace
+
 // Strict readers switch mode at every zero byte, wherever it falls, so the
 // compressed form may hold no zero byte but the switches: no U+0000, and no wide
 // character with a zero low byte (U+0100, U+2000, U+4E00...).
-bool CanCompress(std::u16string_view text) {
+bool CanStoreCompressed(std::u16string_view text) {
   size_t i = 0;
 #ifdef __SSE2__
   const __m128i lowBytes = _mm_set1_epi16(0xff);
@@ -33,6 +35,8 @@ bool CanCompress(std::u16string_view text) {
   }
   return true;
 }
+
+namespace {
 
 // Writes the leading characters of text that are narrow and not zero, one byte
 // each, and returns how many there were.
@@ -75,14 +79,10 @@ bool StartsLikeCompressed(std::u16string_view text) {
 
 }  // namespace
 
-bool StoredTextIsAmbiguous(std::u16string_view text) {
-  return StartsLikeCompressed(text) && !CanCompress(text);
-}
-
 size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
   const size_t plainSize = text.size() * 2;
   // Plain, such a text would start with the compressed form's mark.
-  const bool mustCompress = StartsLikeCompressed(text) && CanCompress(text);
+  const bool mustCompress = StartsLikeCompressed(text) && CanStoreCompressed(text);
   if ((compress && text.size() > 1) || mustCompress) {
     uint8_t* p = out;
     *p++ = 0xff;
@@ -91,7 +91,7 @@ size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out) {
     size_t i = PackNarrowRun(text, p);
     p += i;
     if (i == text.size() && (text.size() > 2 || mustCompress)) return text.size() + 2;
-    if (!CanCompress(text.substr(i))) {
+    if (!CanStoreCompressed(text.substr(i))) {
       AppendPlain(text, out);
       return plainSize;
     }

@@ -24,9 +24,15 @@ inline size_t MaxStoredTextSize(size_t length) {
 size_t EncodeStoredText(std::u16string_view text, bool compress, uint8_t* out);
 size_t AppendStoredText(std::u16string_view text, bool compress, std::vector<uint8_t>& out);
 
+// No character of text stops the compressed form: no U+0000, and no wide character
+// with a zero low byte.
+bool CanStoreCompressed(std::u16string_view text);
+
 // A text that starts with U+FEFF and cannot be compressed: no stored form of it
 // reads back as it is.
-bool StoredTextIsAmbiguous(std::u16string_view text);
+inline bool StoredTextIsAmbiguous(std::u16string_view text) {
+  return !text.empty() && text.front() == 0xfeff && !CanStoreCompressed(text);
+}
 
 // Reads either stored form back.
 std::u16string DecodeStoredText(const uint8_t* data, size_t size);
