@@ -1,5 +1,6 @@
 #include "engine/modCSV.h"
 
+#include <system_error>
 #include <utility>
 
 #include "engine/card_file_reader.h"
@@ -17,6 +18,23 @@ modCSV::modCSV(Reporter& reporter) : reporter_(&reporter) {}
 
 modCSV::~modCSV() {
   DropCopyAhead();
+  if (oldTempRemoval_.joinable()) oldTempRemoval_.join();
+}
+
+void modCSV::RemoveTempDatabase(const std::string& path) {
+  if (oldTempRemoval_.joinable()) oldTempRemoval_.join();
+  // The system takes a while to delete a large file: it goes under another name at
+  // once and is deleted while the conversion runs.
+  const std::string old = path + ".old";
+  if (const int error =
+          seam::Attempt(seam::FileOp::kTempRemove, [&] { return RenameOver(path, old); })) {
+    throw FileFailure(error, path);
+  }
+  try {
+    oldTempRemoval_ = std::thread([old] { RemoveFile(old); });
+  } catch (const std::system_error&) {
+    RemoveFile(old);
+  }
 }
 
 void modCSV::StartCopyAhead() {
@@ -74,12 +92,7 @@ bool modCSV::CreateCardDatabase(const std::string& path) {
     }
     // From here the temporary database no longer holds the last conversion.
     replaced = true;
-    if (FileExists(path)) {
-      if (const int error =
-              seam::Attempt(seam::FileOp::kTempRemove, [&] { return RemoveFile(path); })) {
-        throw FileFailure(error, path);
-      }
-    }
+    if (FileExists(path)) RemoveTempDatabase(path);
     if (!mEngine) mEngine = std::make_shared<dao::DBEngine>();
     mWs = mEngine->CreateWorkspace("", "admin", "", dao::dbUseJet);
     mDb = mWs->CreateDatabase(path, dao::dbLangGeneral);

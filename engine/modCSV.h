@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "engine/card_table.h"
@@ -155,6 +156,8 @@ class modCSV {
   bool DatabaseDamaged();
   // Throws unless the lock and the temporary database are still this process's.
   void CheckTempDatabaseIsOurs();
+  // Clears the way for a new temporary database at path.
+  void RemoveTempDatabase(const std::string& path);
   // Starts copying the new temporary database to mSaveTarget, when there is one and
   // room for it; a copy that cannot start is no failure.
   void StartCopyAhead();
@@ -166,6 +169,8 @@ class modCSV {
   std::string tempLockPath_;
   // A telephone number joined to its extension, reused from card to card.
   std::u16string joined_;
+  // Deletes the last run's temporary database.
+  std::thread oldTempRemoval_;
   // The database on its way to mSaveTarget, written ranges reported to it.
   std::shared_ptr<CopyAhead> copyAhead_;
   // The user asked to see no more card messages in this run.
