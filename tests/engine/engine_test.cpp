@@ -205,6 +205,21 @@ TEST_F(EngineTest, SuccessiveRuns) {
   EXPECT_EQ(reporter.reports.size(), 2u);  // only the bad line's
 }
 
+// Each run deletes the database of the run before it, beside its own work: once
+// the converter is gone, only the last run's database is left.
+TEST_F(EngineTest, EachRunDeletesTheLastRunsDatabase) {
+  const std::string in = In(Crlf({HeaderLine(), RecordLine({{3, "a"}})}));
+  {
+    modCSV runs(reporter);
+    for (int run = 0; run < 3; ++run) {
+      ASSERT_TRUE(runs.OpenCardFile(in, names));
+      ASSERT_TRUE(runs.ConvertCardFile());
+    }
+  }
+  EXPECT_THAT(FolderEntries(TempFolder()), UnorderedElementsAre("~trns.lock", "~trns.tmp"));
+  EXPECT_THAT(reporter.Texts(), IsEmpty());
+}
+
 TEST_F(EngineTest, TemporaryDatabaseIsPrivate) {
   ASSERT_TRUE(Open(Crlf({HeaderLine(), RecordLine({{3, "a"}})})));
   ASSERT_TRUE(m.ConvertCardFile());
