@@ -1,8 +1,23 @@
 #include "engine/card_batch_queue.h"
 
+#include <algorithm>
 #include <cassert>
+#include <string>
 
 namespace tessaly {
+
+char16_t* BatchText::Extend(size_t count) {
+  if (capacity_ - size_ < count) {
+    const size_t capacity = std::max(size_ + count, 2 * capacity_);
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+    if (size_ > 0) std::char_traits<char16_t>::copy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  char16_t* at = data_.get() + size_;
+  size_ += count;
+  return at;
+}
 
 CardBatchQueue::CardBatchQueue(size_t batches, size_t itemsPerBatch) {
   assert(batches > 0 && itemsPerBatch > 1);

@@ -4,6 +4,7 @@
 // batches goes round between the two, so memory stays flat whatever the export's
 // size, and each hand-over carries many cards.
 
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,12 +34,37 @@ struct CardItem {
   bool end = false;
 };
 
+// Text that grows without being filled with zeros first: the reader decodes the
+// export straight into it.
+class BatchText {
+ public:
+  // Room for count more characters at the end, to be written at once.
+  char16_t* Extend(size_t count);
+  const char16_t* data() const { return data_.get(); }
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  void Truncate(size_t size) {
+    assert(size <= size_);
+    size_ = size;
+  }
+  // Lets go of the memory too.
+  void Release() {
+    data_.reset();
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  std::unique_ptr<char16_t[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 // The writer reads what the reader wrote on another core: one run of text per
 // batch lets the caches stream it instead of chasing a string per column.
 struct CardBatch {
   std::vector<CardItem> items;  // the first `used` are filled
   size_t used = 0;
-  std::u16string text;
+  BatchText text;
   std::vector<std::pair<size_t, size_t>> bounds;  // offset and length of each column
   uint64_t bytesRead = 0;                         // of the export, once the batch was filled
 };

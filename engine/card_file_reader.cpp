@@ -13,7 +13,9 @@ namespace tessaly {
 
 namespace {
 constexpr size_t kBlock = size_t{1} << 20;
-}
+// A very long line's bytes are let go once it is read.
+constexpr size_t kKeptPiecesCapacity = size_t{1} << 20;
+}  // namespace
 
 CardFileReader::CardFileReader(const std::string& path) : path_(path) {
   if (const int error =
@@ -71,13 +73,26 @@ bool CardFileReader::AtEnd() {
 
 void CardFileReader::ReadLine(std::u16string& line) {
   line.clear();
+  try {
+    const std::string_view bytes = ReadLineBytes();
+    AppendCp1252(line, bytes.data(), bytes.size());
+  } catch (...) {
+    if (tooLong_) std::u16string().swap(line);
+    throw;
+  }
+}
+
+std::string_view CardFileReader::ReadLineBytes() {
   if (!tooLong_) {
     if (AtEnd()) throw Failure(err::kInputPastEnd, "Input past end of file: " + path_);
     ++lines_;
     size_t length = 0;
-    // A line that runs past the block is gathered as bytes and decoded once whole,
-    // so a refused one is never decoded at all.
-    std::string pieces;
+    // A line that runs past the block is gathered; one within it is handed out in place.
+    if (pieces_.capacity() > kKeptPiecesCapacity) {
+      std::string().swap(pieces_);
+    } else {
+      pieces_.clear();
+    }
     for (;;) {
       if (pos_ == end_ && !Fill()) break;
       const char* start = view_ + pos_;
@@ -91,25 +106,24 @@ void CardFileReader::ReadLine(std::u16string& line) {
         break;
       }
       length += n;
-      if (cr != nullptr && pieces.empty() && length == n) {
-        AppendCp1252(line, start, n);
-      } else {
-        pieces.append(start, n);
-      }
       pos_ += n;
+      if (cr != nullptr && length == n) {
+        ++pos_;
+        skipLf_ = true;
+        return {start, n};
+      }
+      pieces_.append(start, n);
       if (cr != nullptr) {
         ++pos_;
         skipLf_ = true;
         break;
       }
     }
-    if (!tooLong_) AppendCp1252(line, pieces.data(), pieces.size());
+    if (!tooLong_) return pieces_;
   }
-  if (tooLong_) {
-    std::u16string().swap(line);
-    throw Failure(err::kLineTooLong, "Line too long: line " + std::to_string(lines_) +
-                                         " of the export is longer than 64 MB");
-  }
+  std::string().swap(pieces_);
+  throw Failure(err::kLineTooLong, "Line too long: line " + std::to_string(lines_) +
+                                       " of the export is longer than 64 MB");
 }
 
 }  // namespace tessaly

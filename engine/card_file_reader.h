@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/file.h"
 
@@ -34,6 +35,8 @@ class CardFileReader {
   // line). Throws Failure at the end of the file, or as soon as a line passes
   // kMaxLineBytes; reading goes no further then, and every later read fails alike.
   void ReadLine(std::u16string& line);
+  // The same, undecoded: valid until the next call of this reader.
+  std::string_view ReadLineBytes();
 
   const std::string& Path() const { return path_; }
   uint64_t BytesRead() const { return consumed_ + pos_; }
@@ -48,6 +51,7 @@ class CardFileReader {
   File file_;
   std::unique_ptr<char[]> buffer_;
   std::string contents_;  // the export when read from memory
+  std::string pieces_;    // a line that runs past the block, gathered
   size_t contentsPos_ = 0;
   const char* view_ = nullptr;  // the bytes being handed out: buffer_ or contents_
   size_t pos_ = 0;

@@ -11,10 +11,39 @@
 
 namespace tessaly {
 
-void ScanSeparators(std::u16string_view line, SeparatorScan& scan) {
+namespace {
+
+#ifdef __SSE2__
+// Where a quote comes before, a comma at and a quote after each of the positions
+// p, p + 1, ...: eight of them for UTF-16, sixteen for bytes; two mask bits each
+// for UTF-16.
+inline unsigned SeparatorMask(const char16_t* at) {
+  const __m128i quotes = _mm_set1_epi16(static_cast<short>(u'"'));
+  const __m128i commas = _mm_set1_epi16(static_cast<short>(u','));
+  const auto load = [](const char16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+      _mm_cmpeq_epi16(load(at), commas), _mm_and_si128(_mm_cmpeq_epi16(load(at - 1), quotes),
+                                                       _mm_cmpeq_epi16(load(at + 1), quotes)))));
+}
+inline unsigned SeparatorMask(const char* at) {
+  const __m128i quotes = _mm_set1_epi8('"');
+  const __m128i commas = _mm_set1_epi8(',');
+  const auto load = [](const char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+      _mm_cmpeq_epi8(load(at), commas),
+      _mm_and_si128(_mm_cmpeq_epi8(load(at - 1), quotes), _mm_cmpeq_epi8(load(at + 1), quotes)))));
+}
+#endif
+
+template <typename Char>
+void ScanSeparatorsOf(std::basic_string_view<Char> line, SeparatorScan& scan) {
   scan.cutCount = 0;
   scan.occurrences = 0;
-  const char16_t* const data = line.data();
+  const Char* const data = line.data();
   const size_t n = line.size();
   if (n < 3) return;
   size_t nextCut = 0;
@@ -30,36 +59,48 @@ void ScanSeparators(std::u16string_view line, SeparatorScan& scan) {
   size_t p = 1;
   const size_t end = n - 1;
 #ifdef __SSE2__
-  // Eight positions at a time: a quote before, a comma at and a quote after each.
-  const __m128i quotes = _mm_set1_epi16(static_cast<short>(u'"'));
-  const __m128i commas = _mm_set1_epi16(static_cast<short>(u','));
-  for (; p + 9 <= n; p += 8) {
-    const auto* at = reinterpret_cast<const __m128i*>(data + p);
-    const __m128i hits = _mm_and_si128(
-        _mm_cmpeq_epi16(_mm_loadu_si128(at), commas),
-        _mm_and_si128(
-            _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p - 1)),
-                            quotes),
-            _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + 1)),
-                            quotes)));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+  constexpr size_t kLanes = 16 / sizeof(Char);
+  for (; p + kLanes + 1 <= n; p += kLanes) {
+    unsigned mask = SeparatorMask(data + p);
     while (mask != 0) {
       const int bit = std::countr_zero(mask);
-      if (separator(p + static_cast<size_t>(bit / 2))) return;
-      mask &= ~(3u << bit);
+      if (separator(p + static_cast<size_t>(bit) / sizeof(Char))) return;
+      mask &= ~((sizeof(Char) == 2 ? 3u : 1u) << bit);
     }
   }
 #endif
   for (; p < end; ++p) {
-    if (data[p] == u',' && data[p - 1] == u'"' && data[p + 1] == u'"' && separator(p)) return;
+    if (data[p] == Char(',') && data[p - 1] == Char('"') && data[p + 1] == Char('"') &&
+        separator(p)) {
+      return;
+    }
   }
 }
 
+template <typename Char>
+bool IsClosingQuoteLineOf(std::basic_string_view<Char> line) {
+  const size_t first = line.find_first_not_of(Char(' '));
+  if (first == std::basic_string_view<Char>::npos) return false;
+  const size_t last = line.find_last_not_of(Char(' '));
+  return first == last && line[first] == Char('"');
+}
+
+}  // namespace
+
+void ScanSeparators(std::u16string_view line, SeparatorScan& scan) {
+  ScanSeparatorsOf(line, scan);
+}
+
+void ScanSeparators(std::string_view line, SeparatorScan& scan) {
+  ScanSeparatorsOf(line, scan);
+}
+
 bool IsClosingQuoteLine(std::u16string_view line) {
-  const size_t first = line.find_first_not_of(u' ');
-  if (first == std::u16string_view::npos) return false;
-  const size_t last = line.find_last_not_of(u' ');
-  return first == last && line[first] == u'"';
+  return IsClosingQuoteLineOf(line);
+}
+
+bool IsClosingQuoteLine(std::string_view line) {
+  return IsClosingQuoteLineOf(line);
 }
 
 void SplitCardLine(std::u16string_view line, std::vector<std::u16string>& pieces) {

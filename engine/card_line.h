@@ -22,10 +22,13 @@ struct SeparatorScan {
   size_t cutCount = 0;
   int32_t occurrences = 0;
 };
+// Of a decoded line, or of the export's bytes: each byte is a character, in place.
 void ScanSeparators(std::u16string_view line, SeparatorScan& scan);
+void ScanSeparators(std::string_view line, SeparatorScan& scan);
 
 // A line that, with blanks (not tabs) removed from both ends, is one double quote.
 bool IsClosingQuoteLine(std::u16string_view line);
+bool IsClosingQuoteLine(std::string_view line);
 
 // Replaces `pieces` with the line cut at the separator, from the left, into at most
 // 47 pieces; the last holds the rest of the line verbatim. An empty line gives no

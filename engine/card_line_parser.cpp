@@ -53,7 +53,7 @@ bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
   bool result = false;
   try {
     RecordSink sink(*this);
-    TakeCardLine(line, lineNumber, sink);
+    TakeCardLine<char16_t>(line, lineNumber, sink);
     result = true;
   } catch (...) {
     ReportCaught(*reporter_, Icon::Critical);
@@ -61,7 +61,9 @@ bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
   return result;
 }
 
-void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink) {
+template <typename Char>
+void modCSV::TakeCardLine(std::basic_string_view<Char> line, int64_t lineNumber,
+                          BasicCardSink<Char>& sink) {
   if (IsClosingQuoteLine(line)) {
     // Only a held card is written: a second closing quote must not write it again.
     if (sink.Pending()) {
@@ -86,5 +88,8 @@ void modCSV::TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink
   if (sink.Pending()) sink.Take();
   sink.Start(line, scan, {++cardsSeen_, lineNumber});
 }
+
+template void modCSV::TakeCardLine(std::u16string_view, int64_t, BasicCardSink<char16_t>&);
+template void modCSV::TakeCardLine(std::string_view, int64_t, BasicCardSink<char>&);
 
 }  // namespace tessaly

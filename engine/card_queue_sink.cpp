@@ -4,6 +4,7 @@
 
 #include "engine/card_file_reader.h"
 #include "engine/card_line.h"
+#include "platform/cp1252.h"
 
 namespace tessaly {
 
@@ -27,17 +28,16 @@ void QueueSink::EndLine() {
   }
 }
 
-void QueueSink::Start(std::u16string_view line, const SeparatorScan& scan,
-                      const CardOrigin& origin) {
+void QueueSink::Start(Line line, const SeparatorScan& scan, const CardOrigin& origin) {
   const size_t columns = scan.cutCount + 1;
   hasColumns_ = false;
   if (line.empty() || columns < kCardColumns) {
     ThrowTooFewColumns(line.empty() ? 0 : columns);
   }
-  std::u16string& text = batch_->text;
+  BatchText& text = batch_->text;
   cardText_ = text.size();
   cardColumn_ = batch_->bounds.size();
-  text.append(line);
+  DecodeCp1252(line.data(), line.size(), text.Extend(line.size()));
   size_t start = 0;
   for (size_t i = 0; i < kCardColumns; ++i) {
     const size_t end = i + 1 < kCardColumns ? scan.cuts[i] : line.size();
@@ -45,14 +45,14 @@ void QueueSink::Start(std::u16string_view line, const SeparatorScan& scan,
     start = end + kSeparator.size();
   }
   auto& first = batch_->bounds[cardColumn_];
-  if (first.second > 0 && line.front() == u'"') {
+  if (first.second > 0 && line.front() == '"') {
     ++first.first;
     --first.second;
   }
   auto& notes = batch_->bounds.back();
-  if (notes.second > 0 && line.back() == u'"') {
+  if (notes.second > 0 && line.back() == '"') {
     --notes.second;
-    text.pop_back();
+    text.Truncate(text.size() - 1);
   }
   notesSize_ = notes.second;
   origin_ = origin;
@@ -60,12 +60,15 @@ void QueueSink::Start(std::u16string_view line, const SeparatorScan& scan,
   pending_ = true;
 }
 
-void QueueSink::AppendNotes(std::u16string_view line) {
+void QueueSink::AppendNotes(Line line) {
   notesSize_ += 2 + line.size();
   // Notes after the card was handed over are counted only, as the single-threaded
   // parser adds them to a card already written.
   if (!pending_) return;
-  batch_->text.append(u"\r\n").append(line);
+  char16_t* at = batch_->text.Extend(2 + line.size());
+  at[0] = u'\r';
+  at[1] = u'\n';
+  DecodeCp1252(line.data(), line.size(), at + 2);
   batch_->bounds.back().second = notesSize_;
 }
 
@@ -95,7 +98,7 @@ void QueueSink::Acquire() {
   batch_ = queue_.TakeEmpty();
   if (batch_ == nullptr) throw ReaderStopped{};
   batch_->used = 0;
-  batch_->text.clear();
+  batch_->text.Truncate(0);
   batch_->bounds.clear();
   startBytes_ = file_.BytesRead();
 }
@@ -116,10 +119,10 @@ void QueueSink::Publish(bool carryHeldCard) {
   // The held card's text goes along to the next batch; the writer never sees it here.
   const bool carry = carryHeldCard && pending_;
   if (carry) {
-    carriedText_.assign(batch_->text, cardText_);
+    carriedText_.assign(batch_->text.data() + cardText_, batch_->text.size() - cardText_);
     carriedBounds_.assign(batch_->bounds.begin() + static_cast<std::ptrdiff_t>(cardColumn_),
                           batch_->bounds.end());
-    batch_->text.resize(cardText_);
+    batch_->text.Truncate(cardText_);
     batch_->bounds.resize(cardColumn_);
   }
   batch_->bytesRead = file_.BytesRead();
@@ -131,7 +134,8 @@ void QueueSink::Publish(bool carryHeldCard) {
   for (const auto& [offset, length] : carriedBounds_) {
     batch_->bounds.emplace_back(offset - cardText_, length);
   }
-  batch_->text = carriedText_;
+  std::char_traits<char16_t>::copy(batch_->text.Extend(carriedText_.size()), carriedText_.data(),
+                                   carriedText_.size());
   cardText_ = 0;
   cardColumn_ = 0;
 }

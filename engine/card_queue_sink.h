@@ -17,12 +17,12 @@ class CardFileReader;
 struct ReaderStopped {};
 
 // The reading thread's side of the hand-over: cards, and what ends the run, into
-// batches. The held card is cut straight into the batch's text, its notes last, so
+// batches. The held card is decoded straight into the batch's text, its notes last, so
 // continuation lines extend it in place; handed over, it becomes the batch's next
 // item. A batch goes only between lines, taking the held card's text along to the
 // next one, so a failure can join the card its own line completed, as the writer
 // must report them together.
-class QueueSink : public CardSink {
+class QueueSink : public BasicCardSink<char> {
  public:
   // A batch goes at this many bytes of the export, or when its items are used up.
   static constexpr uint64_t kBytesPerBatch = uint64_t{128} << 10;
@@ -35,9 +35,8 @@ class QueueSink : public CardSink {
   bool Pending() const override { return pending_; }
   bool HasColumns() const override { return hasColumns_; }
   size_t NotesSize() const override { return notesSize_; }
-  void Start(std::u16string_view line, const SeparatorScan& scan,
-             const CardOrigin& origin) override;
-  void AppendNotes(std::u16string_view line) override;
+  void Start(Line line, const SeparatorScan& scan, const CardOrigin& origin) override;
+  void AppendNotes(Line line) override;
   void Take() override;
   void Release() override { pending_ = false; }
 

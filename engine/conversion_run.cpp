@@ -16,6 +16,7 @@ namespace tessaly {
 
 namespace {
 constexpr uint64_t kProgressStep = uint64_t{1} << 18;
+// A very long line's memory is let go once it is parsed.
 constexpr size_t kKeptLineCapacity = size_t{1} << 20;
 // Enough batches for both threads to work while a third waits; a batch is handed
 // over at this many cards or this many bytes of the export, whichever comes first.
@@ -131,13 +132,12 @@ bool modCSV::ConvertLines() {
 void modCSV::ReadCards(CardBatchQueue& queue) {
   CardFileReader& file = *mCardFile;
   QueueSink sink(queue, file);
-  std::u16string line;
   try {
     try {
       for (;;) {
         sink.BeginLine();
         if (file.AtEnd()) break;
-        file.ReadLine(line);
+        const std::string_view line = file.ReadLineBytes();
         try {
           TakeCardLine(line, file.LineNumber(), sink);
         } catch (const ReaderStopped&) {
@@ -146,7 +146,6 @@ void modCSV::ReadCards(CardBatchQueue& queue) {
           sink.Fail(std::current_exception(), true);
           return;
         }
-        if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
         sink.EndLine();
       }
       if (sink.Pending()) {
@@ -204,7 +203,7 @@ bool modCSV::ConvertLinesInTwoThreads() {
       }
       if (item.end) return true;
     }
-    if (batch->text.capacity() > kKeptBatchCapacity) std::u16string().swap(batch->text);
+    if (batch->text.capacity() > kKeptBatchCapacity) batch->text.Release();
     StepProgress(mProgress, batch->bytesRead, mCardFile->Size(), nextProgress);
     queue.PutEmpty(batch);
   }

@@ -26,7 +26,8 @@ class NameSpace;
 
 class CardBatchQueue;
 class CardFileReader;
-class CardSink;
+template <typename Char>
+class BasicCardSink;
 class CopyAhead;
 class TempFileLock;
 
@@ -137,7 +138,9 @@ class modCSV {
  private:
   // Classifies one line into `sink`, the held card and complete ones. Throws what
   // the parser refuses.
-  void TakeCardLine(std::u16string_view line, int64_t lineNumber, CardSink& sink);
+  template <typename Char>
+  void TakeCardLine(std::basic_string_view<Char> line, int64_t lineNumber,
+                    BasicCardSink<Char>& sink);
   // The conversion's loop over the export's lines, on one thread or with a reading
   // thread. False once a write was lost (reported); throws on a failed line.
   bool ConvertLines();

@@ -30,7 +30,10 @@ const std::array<char16_t, 256> kCp1252ToUtf16 = MakeTable();
 void AppendCp1252(std::u16string& out, const char* bytes, size_t count) {
   const size_t start = out.size();
   out.resize(start + count);
-  char16_t* dst = out.data() + start;
+  DecodeCp1252(bytes, count, out.data() + start);
+}
+
+void DecodeCp1252(const char* bytes, size_t count, char16_t* dst) {
   const auto* src = reinterpret_cast<const unsigned char*>(bytes);
   size_t i = 0;
 #ifdef __SSE2__

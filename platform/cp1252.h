@@ -18,6 +18,9 @@ inline char16_t DecodeCp1252(unsigned char byte) {
   return kCp1252ToUtf16[byte];
 }
 
+// Decodes count bytes into out[0, count).
+void DecodeCp1252(const char* bytes, size_t count, char16_t* out);
+
 // Appends the decoded bytes to `out`.
 void AppendCp1252(std::u16string& out, const char* bytes, size_t count);
 
