@@ -32,13 +32,9 @@ JetRecordset::JetRecordset(std::shared_ptr<JetDatabase> database, UserTable& tab
   slices_.resize(table_.fields.size());
 }
 
-const dao::Field& JetRecordset::FieldAt(int16_t position) const {
-  database_->CheckOpen();
-  if (position < 0 || static_cast<size_t>(position) >= table_.fields.size()) {
-    throw Failure(dao::err::kItemNotFound, "Table '" + table_.name + "' has no field at position " +
-                                               std::to_string(position) + ".");
-  }
-  return table_.fields[static_cast<size_t>(position)];
+void JetRecordset::ThrowNoField(int16_t position) const {
+  throw Failure(dao::err::kItemNotFound, "Table '" + table_.name + "' has no field at position " +
+                                             std::to_string(position) + ".");
 }
 
 void JetRecordset::AddNew() {

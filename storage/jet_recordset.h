@@ -33,7 +33,15 @@ class JetRecordset final : public dao::Recordset {
   void SetAbsolutePosition(int64_t position) override;
 
  private:
-  const dao::Field& FieldAt(int16_t position) const;
+  // Called for every value: kept small enough to be inlined.
+  const dao::Field& FieldAt(int16_t position) const {
+    database_->CheckOpen();
+    if (position < 0 || static_cast<size_t>(position) >= table_.fields.size()) [[unlikely]] {
+      ThrowNoField(position);
+    }
+    return table_.fields[static_cast<size_t>(position)];
+  }
+  [[noreturn]] void ThrowNoField(int16_t position) const;
   // Loads the current row's page and splits the row.
   void LoadCurrentRow() const;
   [[noreturn]] void ThrowDamaged() const;

@@ -10,37 +10,74 @@ uint32_t RowSize(const TableLayout& layout, uint32_t variableBytes) {
   return size;
 }
 
+namespace {
+
+// Most values are a few bytes: copied here, not by a library call each.
+inline void CopyValue(uint8_t* to, const uint8_t* from, uint32_t size) {
+  if (size >= 16) {
+    std::memcpy(to, from, size);
+  } else if (size >= 8) {
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0) {
+    // One, two or three bytes: first, middle and last cover them.
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+}
+
+}  // namespace
+
 void WriteRow(const TableLayout& layout, const Cell* cells, uint32_t rowSize, uint8_t* out) {
   const auto columnCount = static_cast<uint32_t>(layout.columns.size());
+  // Read once: every byte stored into the row could, for the compiler, change them.
+  const ColumnSpec* const columns = layout.columns.data();
+  const uint32_t fixedSize = layout.fixedSize;
+  const uint32_t varCount = layout.varCount;
   Put16(out, static_cast<uint16_t>(columnCount));
-  std::memset(out + 2, 0, layout.fixedSize);
-  uint8_t* mask = out + rowSize - layout.nullMaskSize;
+  std::memset(out + 2, 0, fixedSize);
+  uint8_t* const mask = out + rowSize - layout.nullMaskSize;
   std::memset(mask, 0, layout.nullMaskSize);
   uint8_t* const trailer = mask;  // offsets are written below it, backwards
-  uint32_t at = 2u + layout.fixedSize;
+  uint32_t at = 2u + fixedSize;
   for (uint32_t i = 0; i < columnCount; ++i) {
-    const ColumnSpec& column = layout.columns[i];
+    const ColumnSpec& column = columns[i];
     const Cell& cell = cells[i];
+    const Cell::Kind kind = cell.kind;
+    const bool fixed = column.fixed;
+    const uint8_t* const data = cell.data;
+    const uint32_t size = cell.size;
     // A Boolean is its null-mask bit.
     const bool present = column.type == column_type::kBoolean
-                             ? cell.kind == Cell::Kind::kFixed && cell.fixed[0] != 0
-                             : cell.kind != Cell::Kind::kNull;
-    if (present) SetBit(mask, i);
-    if (column.fixed) {
-      if (cell.kind == Cell::Kind::kFixed)
+                             ? kind == Cell::Kind::kFixed && cell.fixed[0] != 0
+                             : kind != Cell::Kind::kNull;
+    if (fixed) {
+      if (kind == Cell::Kind::kFixed) {
         std::memcpy(out + 2 + column.fixedOffset, cell.fixed, column.length);
-      continue;
+      }
+    } else {
+      Put16(trailer - 4 - 2 * column.varIndex, static_cast<uint16_t>(at));
+      if (kind == Cell::Kind::kBytes) {
+        // Without data the space is left for the caller to fill.
+        if (data != nullptr) CopyValue(out + at, data, size);
+        at += size;
+      }
     }
-    Put16(trailer - 4 - 2 * column.varIndex, static_cast<uint16_t>(at));
-    if (cell.kind == Cell::Kind::kBytes) {
-      // Without data the space is left for the caller to fill.
-      if (cell.data != nullptr && cell.size > 0) std::memcpy(out + at, cell.data, cell.size);
-      at += cell.size;
-    }
+    if (present) SetBit(mask, i);
   }
-  if (layout.varCount > 0) {
-    Put16(trailer - 2, layout.varCount);
-    Put16(trailer - 4 - 2 * layout.varCount, static_cast<uint16_t>(at));
+  if (varCount > 0) {
+    Put16(trailer - 2, static_cast<uint16_t>(varCount));
+    Put16(trailer - 4 - 2 * varCount, static_cast<uint16_t>(at));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "storage/text_compression.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -41,19 +42,40 @@ namespace {
 // Writes the leading characters of text that are narrow and not zero, one byte
 // each, and returns how many there were.
 size_t PackNarrowRun(std::u16string_view text, uint8_t* out) {
+  const size_t n = text.size();
   size_t i = 0;
 #ifdef __SSE2__
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 8 <= text.size(); i += 8) {
-    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i narrow = _mm_cmpeq_epi16(_mm_srli_epi16(chars, 8), zero);
-    const __m128i nonZero =
-        _mm_xor_si128(_mm_cmpeq_epi16(chars, zero), _mm_cmpeq_epi16(zero, zero));
-    if (_mm_movemask_epi8(_mm_and_si128(narrow, nonZero)) != 0xffff) break;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(chars, chars));
+  if (n >= 8) {
+    const auto load = [&](size_t at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    };
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i top = _mm_set1_epi16(0xfe);
+    const __m128i zero = _mm_setzero_si128();
+    // Zero where a character is 1..255: c - 1 wraps U+0000 round to 0xFFFF.
+    const auto outside = [&](__m128i c) { return _mm_subs_epu16(_mm_sub_epi16(c, one), top); };
+    const auto fits = [&](__m128i outsideBits) {
+      return _mm_movemask_epi8(_mm_cmpeq_epi16(outsideBits, zero)) == 0xffff;
+    };
+    for (; i + 16 <= n; i += 16) {
+      const __m128i a = load(i);
+      const __m128i b = load(i + 8);
+      if (!fits(_mm_or_si128(outside(a), outside(b)))) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
+    }
+    for (bool whole = true; whole && i < n;) {
+      // The last eight may overlap those done: they are written the same.
+      const size_t at = std::min(i, n - 8);
+      const __m128i a = load(at);
+      whole = fits(outside(a));
+      if (whole) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), _mm_packus_epi16(a, a));
+        i = at + 8;
+      }
+    }
   }
 #endif
-  for (; i < text.size() && static_cast<unsigned>(text[i]) - 1u < 0xffu; ++i) {
+  for (; i < n && static_cast<unsigned>(text[i]) - 1u < 0xffu; ++i) {
     out[i] = static_cast<uint8_t>(text[i]);
   }
   return i;
