@@ -131,10 +131,17 @@ int main(int argc, char** argv) {
     return UsageError("OUTPUT.mdb names the export file itself");
   }
 
+  // Messages for a file or a pipe go in blocks, not a system call each; every line
+  // on stdout flushes them first, so the two streams keep their order.
+  static char messageBuffer[size_t{1} << 16];
+  if (!tessaly::IsTerminal(stderr)) {
+    std::setvbuf(stderr, messageBuffer, _IOFBF, sizeof messageBuffer);
+  }
   StderrReporter reporter;
   tessaly::ConvertCommandIo io{reporter,
                                [&reporter](const std::string& line) {
                                  reporter.ClearProgress();
+                                 std::fflush(stderr);
                                  std::puts(line.c_str());
                                  std::fflush(stdout);
                                },

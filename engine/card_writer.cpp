@@ -67,23 +67,27 @@ bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
     mRst->Update(dao::dbUpdateRegular);
     ++mCardsWritten;
     result = true;
+  } catch (const Failure& failure) {
+    // Refusals are common: caught as they are, not rethrown to be looked at.
+    WriteFailed(failure, refusedBy, flds, origin);
   } catch (...) {
-    // A write the file lost is no refusal of this card; the run ends on it.
-    if (DatabaseDamaged()) {
-      ReportCaught(*reporter_, Icon::Critical);
-    } else {
-      ++mCardsFailed;
-      ++mFieldFailures[refusedBy];
-      ReportRefusal(flds, origin);
-    }
+    WriteFailed(CaughtFailure(), refusedBy, flds, origin);
   }
   return result;
 }
 
-void modCSV::ReportRefusal(CardColumns flds, const CardOrigin& origin) {
+void modCSV::WriteFailed(const Failure& failure, size_t refusedBy, CardColumns flds,
+                         const CardOrigin& origin) {
+  // A write the file lost is no refusal of this card; the run ends on it.
+  if (DatabaseDamaged()) {
+    ReportFailure(*reporter_, failure, Icon::Critical);
+    return;
+  }
+  ++mCardsFailed;
+  ++mFieldFailures[refusedBy];
   // Counted all the same; only the message is left out.
   if (cardMessagesOff_) return;
-  const std::string text = CommonErrorText(CaughtFailure());
+  const std::string text = CommonErrorText(failure);
   if (origin.line <= 0 || !mCardFile) {
     reporter_->Show(text, Icon::Critical);
     return;

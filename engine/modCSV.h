@@ -150,7 +150,10 @@ class modCSV {
   // The reading thread: lines to cards, into the queue, until the end, a failure or
   // the queue's stop.
   void ReadCards(CardBatchQueue& queue);
-  void ReportRefusal(CardColumns flds, const CardOrigin& origin);
+  // A card's write failed: reported as a refusal, or as the run's end when the file
+  // lost a write.
+  void WriteFailed(const Failure& failure, size_t refusedBy, CardColumns flds,
+                   const CardOrigin& origin);
   bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
                       std::vector<std::u16string>& names);
   // Closes mDb; a failure marks it damaged.
