@@ -38,13 +38,15 @@ void QueueSink::Start(Line line, const SeparatorScan& scan, const CardOrigin& or
   cardText_ = text.size();
   cardColumn_ = batch_->bounds.size();
   DecodeCp1252(line.data(), line.size(), text.Extend(line.size()));
+  batch_->bounds.resize(cardColumn_ + kCardColumns);
+  auto* const bounds = batch_->bounds.data() + cardColumn_;
   size_t start = 0;
   for (size_t i = 0; i < kCardColumns; ++i) {
     const size_t end = i + 1 < kCardColumns ? scan.cuts[i] : line.size();
-    batch_->bounds.emplace_back(cardText_ + start, end - start);
+    bounds[i] = {cardText_ + start, end - start};
     start = end + kSeparator.size();
   }
-  auto& first = batch_->bounds[cardColumn_];
+  auto& first = bounds[0];
   if (first.second > 0 && line.front() == '"') {
     ++first.first;
     --first.second;

@@ -1,11 +1,13 @@
 #include "storage/data_page.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tessaly::jet {
 
 void DataPageBuilder::Start(uint32_t owner) {
-  page_.fill(0);
+  // Rows and the row table overwrite what was here; Image zeroes the rest.
+  std::fill_n(page_.begin(), data_page::kRowTableOffset, uint8_t{0});
   page_[0] = page_type::kData;
   page_[1] = 0x01;
   Put32(page_.data() + data_page::kOwnerOffset, owner);
@@ -13,6 +15,12 @@ void DataPageBuilder::Start(uint32_t owner) {
   dataStart_ = kPageSize;
   Put16(page_.data() + data_page::kFreeSpaceOffset,
         static_cast<uint16_t>(kPageSize - data_page::kRowTableOffset));
+}
+
+const Page& DataPageBuilder::Image() {
+  const uint32_t tableEnd = data_page::kRowTableOffset + 2 * rows_;
+  std::fill(page_.begin() + tableEnd, page_.begin() + dataStart_, uint8_t{0});
+  return page_;
 }
 
 bool DataPageBuilder::Fits(uint32_t rowSize) const {

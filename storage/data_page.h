@@ -20,7 +20,9 @@ class DataPageBuilder {
   // Requires Start() and Fits(rowSize).
   uint8_t* AddRow(uint32_t rowSize, uint32_t* rowNumber);
   uint32_t RowCount() const { return rows_; }
-  const Page& Image() const { return page_; }
+  // The page as it stands; the free space between the row table and the rows is
+  // zeroed here rather than the whole page at Start.
+  const Page& Image();
 
  private:
   Page page_{};
