@@ -25,7 +25,7 @@ CardFileReader::CardFileReader(const std::string& path) : path_(path) {
   const std::optional<FileStatus> status = file_.Status();
   if (!status) throw FileFailure(errno, path);
   size_ = status->kind == FileKind::kRegular ? status->size : 0;
-  buffer_ = std::make_unique<char[]>(kBlock);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kBlock);
   view_ = buffer_.get();
 }
 

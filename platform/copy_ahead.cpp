@@ -15,8 +15,8 @@ using seam::FileOp;
 // Copying waits for this much to be written, so each call moves a good run of
 // pages; the copy is flushed at every step of the second size, so the disk writes
 // it during the conversion instead of all at the end.
-constexpr uint64_t kCopyStep = uint64_t{4} << 20;
-constexpr uint64_t kFlushStep = uint64_t{32} << 20;
+constexpr uint64_t kCopyStep = uint64_t{1} << 20;
+constexpr uint64_t kFlushStep = uint64_t{8} << 20;
 }  // namespace
 
 CopyAhead::CopyAhead(const std::string& from, const FileIdentity& identity, const std::string& to)

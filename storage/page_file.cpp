@@ -56,7 +56,7 @@ PageFile::PageFile(const std::string& path) : path_(path), limit_(PageLimit()) {
   if (const auto status = file_.Status()) identity_ = status->identity;
   for (size_t i = 0; i < kBatches; ++i) {
     auto batch = std::make_unique<Batch>();
-    batch->bytes.resize(static_cast<size_t>(kBatchPages) * kPageSize);
+    batch->bytes = std::make_unique_for_overwrite<uint8_t[]>(size_t{kBatchPages} * kPageSize);
     batch->pages.reserve(kBatchPages);
     empty_.push_back(batch.get());
     batches_.push_back(std::move(batch));
@@ -113,7 +113,7 @@ void PageFile::Write(uint32_t page, const uint8_t* data) {
   CheckUsable();
   // A page written again while the first image is still here goes after it.
   Batch& batch = *open_;
-  std::memcpy(batch.bytes.data() + batch.pages.size() * kPageSize, data, kPageSize);
+  std::memcpy(batch.bytes.get() + batch.pages.size() * kPageSize, data, kPageSize);
   batch.pages.push_back(page);
   if (batch.pages.size() == kBatchPages) Submit();
 }
@@ -182,7 +182,7 @@ int PageFile::WriteBatch(Batch& batch, const std::function<void(uint64_t, uint64
     while (end < count && batch.pages[batch.order[end]] == first + (end - i)) ++end;
     batch.pieces.clear();
     for (size_t k = i; k < end; ++k) {
-      batch.pieces.push_back({batch.bytes.data() + batch.order[k] * size_t{kPageSize}, kPageSize});
+      batch.pieces.push_back({batch.bytes.get() + batch.order[k] * size_t{kPageSize}, kPageSize});
     }
     const uint64_t offset = static_cast<uint64_t>(first) * kPageSize;
     if (const int error = seam::Attempt(seam::FileOp::kPageWrite, [&] {

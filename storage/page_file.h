@@ -74,9 +74,9 @@ class PageFile {
  private:
   // Pages on their way to the file, in the order they came.
   struct Batch {
-    std::vector<uint8_t> bytes;
-    std::vector<uint32_t> pages;  // the page in each slot
-    std::vector<uint32_t> order;  // slots by page, while writing
+    std::unique_ptr<uint8_t[]> bytes;  // kBatchPages slots
+    std::vector<uint32_t> pages;       // the page in each slot
+    std::vector<uint32_t> order;       // slots by page, while writing
     std::vector<File::Piece> pieces;
   };
   static constexpr uint32_t kBatchPages = 128;
