@@ -54,8 +54,8 @@ class EngineTest : public ScratchFolderTest {
   std::vector<std::u16string> names;  // from the last export opened
 };
 
-// The one-pass (vectorised) scan must agree with CountOccurrences (overlapping, up
-// to 15) and with cutting from the left.
+// The one-pass (vectorised) scan, of decoded text or of bytes, must agree with
+// CountOccurrences (overlapping, up to 15) and with cutting from the left.
 TEST_F(EngineTest, SeparatorScanAgreesWithPlainSearches) {
   EXPECT_EQ(m.CountOccurrences(u"\",\",\"", kSeparator), 2);
   EXPECT_EQ(m.CountOccurrences(U16(RecordLine({})), kSeparator), 15);
@@ -72,6 +72,12 @@ TEST_F(EngineTest, SeparatorScanAgreesWithPlainSearches) {
       cuts.push_back(at);
     }
     ASSERT_EQ(std::vector<size_t>(scan.cuts, scan.cuts + scan.cutCount), cuts) << round;
+    // The same on the export's bytes, as the reading thread scans them.
+    const std::string bytes(line.begin(), line.end());
+    SeparatorScan byteScan;
+    ScanSeparators(bytes, byteScan);
+    ASSERT_EQ(byteScan.occurrences, scan.occurrences) << round;
+    ASSERT_EQ(std::vector<size_t>(byteScan.cuts, byteScan.cuts + byteScan.cutCount), cuts) << round;
   }
 }
 
