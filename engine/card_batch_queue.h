@@ -24,7 +24,7 @@ namespace tessaly {
 // on the same line (a failure), or the end of the export.
 struct CardItem {
   bool hasCard = false;
-  // The card's columns: bounds[firstColumn + i] in the batch's text.
+  // The card's columns: columns[firstColumn + i] of the batch.
   size_t firstColumn = 0;
   size_t columns = 0;
   CardOrigin origin;
@@ -66,7 +66,10 @@ struct CardBatch {
   size_t used = 0;
   BatchText text;
   std::vector<std::pair<size_t, size_t>> bounds;  // offset and length of each column
-  uint64_t bytesRead = 0;                         // of the export, once the batch was filled
+  // The same as views of the text, made by the reader as it hands the batch over:
+  // the text no longer moves then, and the writer has the less to do.
+  std::vector<std::u16string_view> columns;
+  uint64_t bytesRead = 0;  // of the export, once the batch was filled
 };
 
 class CardBatchQueue {

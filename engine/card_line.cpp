@@ -1,5 +1,6 @@
 #include "engine/card_line.h"
 
+#include <algorithm>
 #include <bit>
 #include <string>
 
@@ -46,15 +47,21 @@ void ScanSeparatorsOf(std::basic_string_view<Char> line, SeparatorScan& scan) {
   const Char* const data = line.data();
   const size_t n = line.size();
   if (n < 3) return;
+  // A separator either starts past the last cut's, and is the next cut, or overlaps
+  // it and only counts. The count is capped at 15, far below the 46 cuts.
+  size_t overlaps = 0;
   size_t nextCut = 0;
-  // Called for each separator, its comma at p; true once nothing more can change.
-  auto separator = [&](size_t p) {
-    if (scan.occurrences < 15) ++scan.occurrences;
-    if (scan.cutCount < kCardColumns - 1 && p - 1 >= nextCut) {
-      scan.cuts[scan.cutCount++] = p - 1;
-      nextCut = p + 2;
+  auto separator = [&](size_t p) {  // its comma at p; true once every cut is found
+    if (p - 1 < nextCut) {
+      ++overlaps;
+      return false;
     }
-    return scan.cutCount == kCardColumns - 1 && scan.occurrences == 15;
+    scan.cuts[scan.cutCount++] = p - 1;
+    nextCut = p + 2;
+    return scan.cutCount == kCardColumns - 1;
+  };
+  auto finish = [&] {
+    scan.occurrences = static_cast<int32_t>(std::min<size_t>(15, scan.cutCount + overlaps));
   };
   size_t p = 1;
   const size_t end = n - 1;
@@ -64,7 +71,7 @@ void ScanSeparatorsOf(std::basic_string_view<Char> line, SeparatorScan& scan) {
     unsigned mask = SeparatorMask(data + p);
     while (mask != 0) {
       const int bit = std::countr_zero(mask);
-      if (separator(p + static_cast<size_t>(bit) / sizeof(Char))) return;
+      if (separator(p + static_cast<size_t>(bit) / sizeof(Char))) return finish();
       mask &= ~((sizeof(Char) == 2 ? 3u : 1u) << bit);
     }
   }
@@ -72,9 +79,10 @@ void ScanSeparatorsOf(std::basic_string_view<Char> line, SeparatorScan& scan) {
   for (; p < end; ++p) {
     if (data[p] == Char(',') && data[p - 1] == Char('"') && data[p + 1] == Char('"') &&
         separator(p)) {
-      return;
+      return finish();
     }
   }
+  finish();
 }
 
 template <typename Char>

@@ -128,6 +128,10 @@ void QueueSink::Publish(bool carryHeldCard) {
     batch_->bounds.resize(cardColumn_);
   }
   batch_->bytesRead = file_.BytesRead();
+  const char16_t* const text = batch_->text.data();
+  batch_->columns.resize(batch_->bounds.size());
+  std::u16string_view* column = batch_->columns.data();
+  for (const auto& [offset, length] : batch_->bounds) *column++ = {text + offset, length};
   queue_.PutFull(batch_);
   batch_ = nullptr;
   lineItem_ = nullptr;

@@ -43,10 +43,10 @@ bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
   try {
     if (!mRst) throw Failure(kObjectNotSet, "Object variable or With block variable not set");
     mRst->AddNew();
-    const bool whole = flds.size() >= kCardColumns;
     auto column = [&](int16_t n) {
       const auto index = static_cast<size_t>(n - 1);
-      if (!whole && index >= flds.size()) ThrowSubscriptOutOfRange();
+      if (index >= flds.size()) [[unlikely]]
+        ThrowSubscriptOutOfRange();
       return flds[index];
     };
     for (size_t p = 0; p < kCardFields.size(); ++p) {

@@ -180,13 +180,7 @@ bool modCSV::ConvertLinesInTwoThreads() {
       CardItem& item = batch->items[i];
       mLastLine = item.line;
       if (item.hasCard) {
-        std::array<std::u16string_view, kCardColumns> columns;
-        const char16_t* const text = batch->text.data();
-        for (size_t c = 0; c < item.columns; ++c) {
-          const auto [offset, length] = batch->bounds[item.firstColumn + c];
-          columns[c] = std::u16string_view(text + offset, length);
-        }
-        WriteCard(CardColumns(columns.data(), item.columns), item.origin);
+        WriteCard(CardColumns(batch->columns.data() + item.firstColumn, item.columns), item.origin);
       }
       if (item.failure && item.parseFailure) {
         // Reported as the parser reports it when the run is on one thread.

@@ -1,5 +1,7 @@
 #include "platform/cp1252.h"
 
+#include <bit>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -37,17 +39,22 @@ void DecodeCp1252(const char* bytes, size_t count, char16_t* dst) {
   const auto* src = reinterpret_cast<const unsigned char*>(bytes);
   size_t i = 0;
 #ifdef __SSE2__
-  // Runs of ASCII, nearly all of an export, are widened sixteen bytes at a time.
+  // Sixteen bytes at a time: all but 0x80..0x9F are their own code points, so only
+  // those few are looked up afterwards.
   const __m128i zero = _mm_setzero_si128();
-  while (i + 16 <= count) {
+  const __m128i topBits = _mm_set1_epi8(static_cast<char>(0xe0));
+  const __m128i c1 = _mm_set1_epi8(static_cast<char>(0x80));
+  for (; i + 16 <= count; i += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    if (_mm_movemask_epi8(chunk) != 0) {
-      for (const size_t stop = i + 16; i < stop; ++i) dst[i] = kCp1252ToUtf16[src[i]];
-      continue;
-    }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(chunk, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(chunk, zero));
-    i += 16;
+    auto mapped =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(chunk, topBits), c1)));
+    while (mapped != 0) {
+      const size_t at = i + static_cast<size_t>(std::countr_zero(mapped));
+      dst[at] = kCp1252ToUtf16[src[at]];
+      mapped &= mapped - 1;
+    }
   }
 #endif
   for (; i < count; ++i) dst[i] = kCp1252ToUtf16[src[i]];

@@ -166,6 +166,17 @@ TEST_F(EngineTest, ExportLinesEndAtCarriageReturnsAndDecodeAsWindows1252) {
   std::set<char16_t> all;
   for (int b = 0; b < 256; ++b) all.insert(DecodeCp1252(static_cast<unsigned char>(b)));
   EXPECT_EQ(all.size(), 256u);  // no byte lost
+  // Every byte, wherever it falls in the sixteen-byte steps, decodes as on its own.
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  for (size_t shift = 0; shift < 16; ++shift) {
+    const std::string shifted = std::string(shift, 'a') + bytes + bytes;
+    const std::u16string text = DecodeCp1252(std::string_view(shifted));
+    ASSERT_EQ(text.size(), shifted.size());
+    for (size_t i = 0; i < shifted.size(); ++i) {
+      ASSERT_EQ(text[i], DecodeCp1252(static_cast<unsigned char>(shifted[i]))) << shift << " " << i;
+    }
+  }
 
   // Past the limit a line is refused as it is read, and reading goes no further.
   CardFileReader reader(
