@@ -36,14 +36,17 @@ CopyAhead::CopyAhead(const std::string& from, const FileIdentity& identity, cons
 }
 
 CopyAhead::~CopyAhead() {
-  if (thread_.joinable()) {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
+  Stop();
+}
+
+void CopyAhead::Stop() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
   }
+  wake_.notify_all();
+  thread_.join();
 }
 
 void CopyAhead::Written(uint64_t offset, uint64_t size) {
@@ -112,12 +115,7 @@ bool CopyAhead::Copy(std::vector<Range>& ranges) {
 
 bool CopyAhead::Commit() {
   assert(thread_.joinable());
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  thread_.join();
+  Stop();
   if (failed_ || !Copy(ranges_)) return false;
   ranges_.clear();
   // As the whole-file copy would refuse it: another program's file under that name.

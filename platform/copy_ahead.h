@@ -44,6 +44,8 @@ class CopyAhead {
     uint64_t size = 0;
   };
   void Run();
+  // Ends the copying thread; what it left is copied by Commit.
+  void Stop();
   // False once a copy or a flush failed.
   bool Copy(std::vector<Range>& ranges);
 
