@@ -107,17 +107,15 @@ std::string_view CardFileReader::ReadLineBytes() {
       }
       length += n;
       pos_ += n;
-      if (cr != nullptr && length == n) {
-        ++pos_;
-        skipLf_ = true;
-        return {start, n};
+      if (cr == nullptr) {
+        pieces_.append(start, n);
+        continue;
       }
+      ++pos_;
+      skipLf_ = true;
+      if (length == n) return {start, n};  // the whole line is in this block
       pieces_.append(start, n);
-      if (cr != nullptr) {
-        ++pos_;
-        skipLf_ = true;
-        break;
-      }
+      break;
     }
     if (!tooLong_) return pieces_;
   }

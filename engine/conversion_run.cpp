@@ -1,4 +1,3 @@
-#include <array>
 #include <functional>
 #include <string_view>
 #include <system_error>

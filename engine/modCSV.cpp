@@ -41,10 +41,8 @@ void modCSV::StartCopyAhead() {
   if (mSaveTarget.empty() || !mDb || !mCardFile) return;
   // The copy would take the room the temporary database needs on a shared disk,
   // and a full disk would fail the conversion rather than just the save.
-  const size_t slash = mSaveTarget.find_last_of(kPathSeparators);
-  const std::string folder = slash == std::string::npos ? "" : mSaveTarget.substr(0, slash + 1);
   constexpr uint64_t kSpareBytes = uint64_t{64} << 20;
-  if (FreeBytes(folder) / 4 < mCardFile->Size() + kSpareBytes) return;
+  if (FreeBytes(FolderOf(mSaveTarget)) / 4 < mCardFile->Size() + kSpareBytes) return;
   try {
     copyAhead_ = std::make_shared<CopyAhead>(mTempDbPath, mDb->Identity(), mSaveTarget);
   } catch (const Failure&) {

@@ -6,9 +6,12 @@
 
 namespace tessaly {
 
+namespace {
+constexpr size_t kChunk = size_t{1} << 20;
+}  // namespace
+
 int File::CopyThroughBuffer(File& source) {
-  constexpr size_t kChunk = size_t{1} << 20;
-  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     size_t got = 0;
     if (const int error = source.Read(buffer.get(), kChunk, got)) return error;
@@ -18,8 +21,7 @@ int File::CopyThroughBuffer(File& source) {
 }
 
 int File::CopyRangeThroughBuffer(File& source, uint64_t offset, uint64_t size) {
-  constexpr size_t kChunk = size_t{1} << 20;
-  const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   while (size > 0) {
     size_t got = 0;
     const auto want = static_cast<size_t>(std::min<uint64_t>(size, kChunk));
@@ -30,6 +32,11 @@ int File::CopyRangeThroughBuffer(File& source, uint64_t offset, uint64_t size) {
     size -= got;
   }
   return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t separator = path.find_last_of(kPathSeparators);
+  return separator == std::string::npos ? "" : path.substr(0, separator + 1);
 }
 
 bool FileExists(const std::string& path) {

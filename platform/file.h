@@ -107,6 +107,8 @@ class File {
 // the reason in *error when given.
 std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks = false,
                                    int* error = nullptr);
+// The folder part of path with its last separator, or "" for a bare name.
+std::string FolderOf(const std::string& path);
 // A file, or a link, is at path; never fails.
 bool FileExists(const std::string& path);
 // The path with every link resolved, or empty.

@@ -194,6 +194,13 @@ int File::WriteAt(uint64_t offset, const Piece* pieces, size_t count) {
   return 0;
 }
 
+#ifdef __linux__
+// The kernel copy is not to be had between these files: copy through a buffer.
+bool KernelCopyUnavailable(int error) {
+  return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+#endif
+
 int File::CopyFrom(File& source) {
 #ifdef __linux__
   // A clone shares the blocks (btrfs, XFS); the kernel copy avoids a round trip
@@ -204,8 +211,8 @@ int File::CopyFrom(File& source) {
     if (n > 0) continue;
     if (n == 0) return 0;
     if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    break;  // not here: through a buffer, from where it stands
+    if (!KernelCopyUnavailable(errno)) return errno;
+    break;  // through a buffer, from where it stands
   }
 #endif
   return CopyThroughBuffer(source);
@@ -224,7 +231,7 @@ int File::CopyRangeFrom(File& source, uint64_t offset, uint64_t size) {
     }
     if (n == 0) return EIO;
     if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    if (!KernelCopyUnavailable(errno)) return errno;
     return CopyRangeThroughBuffer(source, static_cast<uint64_t>(from), size);
   }
   return 0;

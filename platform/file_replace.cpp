@@ -101,9 +101,8 @@ FileReplacement::FileReplacement(const std::string& to) : to_(to), target_(to) {
   // A file a plain copy could not write is not replaced either.
   if (existing && !existing->writable) throw FileFailure(EACCES, to);
 
-  const size_t slash = target_.find_last_of(kPathSeparators);
-  folder_ = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
-  base_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+  folder_ = FolderOf(target_);
+  base_ = target_.substr(folder_.size());
   RemoveLeftovers(folder_, base_);
 
   // Unnamed until complete, so a kill leaves nothing behind; where the system has

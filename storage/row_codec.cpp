@@ -12,22 +12,24 @@ uint32_t RowSize(const TableLayout& layout, uint32_t variableBytes) {
 
 namespace {
 
+// size bytes, Word <= size < 2 * Word, as two words that may overlap.
+template <typename Word>
+inline void CopyTwoWords(uint8_t* to, const uint8_t* from, uint32_t size) {
+  Word head, tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + size - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + size - sizeof tail, &tail, sizeof tail);
+}
+
 // Most values are a few bytes: copied here, not by a library call each.
 inline void CopyValue(uint8_t* to, const uint8_t* from, uint32_t size) {
   if (size >= 16) {
     std::memcpy(to, from, size);
   } else if (size >= 8) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + size - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + size - 8, &tail, 8);
+    CopyTwoWords<uint64_t>(to, from, size);
   } else if (size >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + size - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + size - 4, &tail, 4);
+    CopyTwoWords<uint32_t>(to, from, size);
   } else if (size > 0) {
     // One, two or three bytes: first, middle and last cover them.
     to[0] = from[0];
