@@ -122,14 +122,16 @@ class Database {
   // harmless; a close that failed fails again, since the file is not complete.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
-  // A write, flush or close of the file failed: the file is incomplete for good.
+  // A write, flush or close of the file failed, and a call has thrown for it: the
+  // file is incomplete for good.
   virtual bool IsDamaged() const = 0;
   // Pages go to the file behind the caller's back: this waits until every row
   // added so far is in it, and throws what failed on the way.
   virtual void WaitForWrites() = 0;
   // The file as it was created.
   virtual FileIdentity Identity() const = 0;
-  // Told, on the writing thread, of each byte range once the system has it.
+  // Told of each later byte range once the system has it, on whichever thread wrote
+  // it; writes under way are waited for first.
   virtual void WatchWrites(std::function<void(uint64_t offset, uint64_t size)> written) = 0;
 };
 
