@@ -6,7 +6,7 @@ set -euo pipefail
 purpose=${1:-test}
 packages=(build-essential cmake pkg-config qt6-base-dev nlohmann-json3-dev fonts-dejavu-core)
 if [ "$purpose" = test ]; then
-  packages+=(libgtest-dev mdbtools xvfb xauth clang libfuzzer-14-dev)
+  packages+=(libgtest-dev mdbtools unixodbc odbc-mdbtools xvfb xauth clang libfuzzer-14-dev)
   # The Windows build: MinGW-w64, GoogleTest's sources for it, Wine to run it.
   packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
 fi

@@ -225,6 +225,26 @@ inline constexpr uint32_t kEntriesOffset = kEntryMaskOffset + kEntryMaskSize;
 inline constexpr uint32_t kRowPointerSize = 4;
 }  // namespace index_leaf
 
+// Property blocks (the catalog's LvProp column): "MR2\0", then chunks of a 32-bit
+// length (counting its own header), a 16-bit type and a body. The names chunk lists
+// every property name once; a values chunk starts with the length of its map-name
+// part (counting that length field, so 6 for the unnamed map), the map's name (empty
+// for the object itself, the column's name for a column), then its values: 16-bit
+// length counting itself, DDL flag, data type, index into the names, 16-bit size,
+// the data.
+namespace property {
+inline constexpr uint8_t kMagic[4] = {'M', 'R', '2', 0};
+inline constexpr uint32_t kChunkHeaderSize = 6;
+inline constexpr uint16_t kNamesChunk = 0x80;
+inline constexpr uint16_t kObjectValuesChunk = 0x00;
+inline constexpr uint16_t kColumnValuesChunk = 0x01;
+inline constexpr uint32_t kMapNameLengthSize = 4;
+inline constexpr uint32_t kValueHeaderSize = 8;
+inline constexpr uint8_t kTypeBoolean = column_type::kBoolean;
+inline constexpr uint8_t kTypeLong = column_type::kLong;
+inline constexpr uint8_t kTypeText = column_type::kText;
+}  // namespace property
+
 inline constexpr uint16_t kCodePage1252 = 1252;
 inline constexpr uint16_t kSortGeneral = 0x0409;
 

@@ -58,7 +58,7 @@ class ConvertCliTest : public ScratchFolderTest {
 // A card with every column set and Windows-1252 text; notes over several lines.
 TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
   const std::map<int, std::string> full = FullCard();
-  const std::string notes = OpenRecordLine({{3, "Notes"}, {47, "first \x80"}});
+  const std::string notes = OpenRecordLine({{2, "Anna"}, {3, "Wei\xdf"}, {47, "first \x80"}});
   const Result r =
       Run({In(Crlf({HeaderLine(), RecordLine(full), notes, "second \xfc", "", "  \""})),
            Path("out.mdb")});
@@ -77,7 +77,14 @@ TEST_F(ConvertCliTest, ConvertedCardsReadBackByIndependentReaders) {
   card[33] = "1980-05-17 00:00:00";
   card[31] = "2001-06-03 14:30:00";
   ExpectReadersShow(Path("out.mdb"),
-                    {card, RowOf({{3, "Notes"}, {36, "first \u20ac\r\nsecond \u00fc\r\n"}})});
+                    {card, RowOf({{1, "Anna"},
+                                  {3, "Wei\u00df"},
+                                  {36, "first \u20ac\r\nsecond \u00fc\r\n"}})});
+  if (kReadersRunHere) {
+    EXPECT_EQ(OdbcQuery(Path("out.mdb"), "SELECT FirstName FROM tblCardData WHERE LastName = '" +
+                                             std::string(kNonAsciiLastName) + "'"),
+              std::vector<std::vector<std::string>>{{"Anna"}});
+  }
 }
 
 // Endless or huge input without line ends fails at the line limit, not at its end.

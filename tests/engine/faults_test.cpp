@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <csignal>
@@ -37,6 +39,7 @@ class FaultTest : public ScratchFolderTest {
     std::vector<std::string> lines{HeaderLine()};
     for (int i = 0; i < kCards; ++i) {
       lines.push_back(RecordLine({{2, "Card " + std::to_string(i)},
+                                  {3, i % 3 == 0 ? "Wei\xdf" : "Smith"},
                                   {18, "Company " + std::string(40, 'c')},
                                   {47, std::string(static_cast<size_t>(i % 400), 'n')}}));
     }
@@ -55,7 +58,8 @@ class FaultTest : public ScratchFolderTest {
   }
   // The destination as the test left it, and nothing beside it.
   void ExpectDestinationUntouched() {
-    EXPECT_EQ(ReadFile(Path("dest/out.mdb")), "old contents");
+    const std::string now = ReadFile(Path("dest/out.mdb"));
+    EXPECT_TRUE(now == "old contents") << "the destination now holds " << now.size() << " bytes";
     EXPECT_THAT(FolderEntries(Path("dest")), ElementsAre("out.mdb"));
   }
 };
@@ -176,6 +180,73 @@ TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
   EXPECT_TRUE(m.SaveCardDatabase(Path("dest/out.mdb")));
   EXPECT_EQ(CardRowCount(Path("dest/out.mdb")), size_t{kCards});
 }
+
+#ifndef _WIN32
+// What a child process said and how it ended, run with the system refusing to let
+// any file grow past `limit` bytes (SIGXFSZ ignored, so writes fail with EFBIG): the
+// system call's own error, not one injected above it.
+struct Limited {
+  int status = -1;
+  std::string said;
+};
+template <typename Work>
+Limited UnderFileSizeLimit(rlim_t limit, const std::string& log, Work work) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit size{limit, limit};
+    if (::setrlimit(RLIMIT_FSIZE, &size) != 0) ::_exit(99);
+    std::string said;
+    const int status = work(said);
+    WriteFile(log, said.substr(0, 4096));
+    ::_exit(status);
+  }
+  Limited out;
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return out;
+  out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  out.said = ReadFile(log);
+  return out;
+}
+
+TEST_F(FaultTest, WritesTheSystemRefusesFailTheRunOrTheSave) {
+  constexpr rlim_t kLimit = 256 * 1024;  // the converted database is several times this
+  const std::string out = Path("dest/out.mdb");
+  WriteFile(out, "old contents");
+  // The pages of the database, written on their own thread.
+  const Limited run = UnderFileSizeLimit(kLimit, Path("run.log"), [&](std::string& said) {
+    const Outcome outcome = Convert(out);
+    for (const auto& text : outcome.reports) said += "report: " + text + "\n";
+    for (const auto& line : outcome.said) said += line + "\n";
+    return outcome.status;
+  });
+  EXPECT_EQ(run.status, kExitFailed) << run.said;
+  EXPECT_THAT(run.said, HasSubstr("report: Err 3043 Writing database '"));
+  EXPECT_THAT(run.said, HasSubstr("' failed: File too large."));
+  EXPECT_THAT(run.said, Not(HasSubstr("Translation complete.")));
+  EXPECT_THAT(run.said, HasSubstr("Translation incomplete."));
+  ExpectDestinationUntouched();
+
+  // The copy made when saving a database converted without the limit.
+  RecordingReporter reporter;
+  modCSV m(reporter);
+  std::vector<std::u16string> names;
+  ASSERT_TRUE(m.OpenCardFile(Path("in.csv"), names));
+  ASSERT_TRUE(m.ConvertCardFile());
+  m.CloseCardDatabase();  // its pages are on disk before the child copies them
+  ASSERT_GT(std::filesystem::file_size(m.mTempDbPath), 2 * kLimit);
+  const Limited save = UnderFileSizeLimit(kLimit, Path("save.log"), [&](std::string& said) {
+    const bool saved = m.SaveCardDatabase(out);
+    for (const auto& text : reporter.Texts()) said += "report: " + text + "\n";
+    return saved ? 0 : 1;
+  });
+  EXPECT_EQ(save.status, 1) << save.said;
+  EXPECT_EQ(std::count(save.said.begin(), save.said.end(), '\n'), 1) << save.said;
+  EXPECT_THAT(save.said, StartsWith("report: Err "));
+  EXPECT_THAT(save.said, HasSubstr("too large"));
+  ExpectDestinationUntouched();
+}
+#endif
 
 // The lock guards the database, not a name: a second process that could take the
 // database because a cleaner removed the lock file must not have its cards saved

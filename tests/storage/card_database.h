@@ -143,6 +143,19 @@ inline void ExpectReaderRow(const ReaderTable& table, size_t index, const Reader
   }
 }
 
+// AllowZeroLength Yes on every text and memo field, not set on the two dates; no other
+// property.
+inline void ExpectCardTableProperties(const JetFileFacts& facts) {
+  const JetTableFacts* table = facts.Table("tblCardData");
+  ASSERT_NE(table, nullptr);
+  JetProperties want;
+  for (size_t p = 0; p < kExpectedColumns.size(); ++p) {
+    if (!IsDateColumn(p)) want[kExpectedColumns[p].name]["AllowZeroLength"] = "true";
+  }
+  ASSERT_EQ(want.size(), 39u);
+  EXPECT_EQ(table->properties, want);
+}
+
 // Where the readers do not run, the file checker stands in: a sound file whose
 // card table holds these values (dates, which it shows as stored bits, aside).
 inline void ExpectCheckerShows(const std::string& path, const std::vector<ReaderRow>& rows) {
@@ -160,9 +173,39 @@ inline void ExpectCheckerShows(const std::string& path, const std::vector<Reader
   }
 }
 
-// Rows of tblCardData: as mdbtools reads them, or the file checker where it does not run.
+inline constexpr char kNonAsciiLastName[] = "Wei\u00df";
+
+// Through ODBC: as many card rows as the file checker reads, and the same cards
+// selected by a last name outside ASCII. The checker also finds the card table's
+// properties.
+inline void ExpectOdbcAgrees(const std::string& path) {
+  if (!kReadersRunHere) return;
+  ASSERT_TRUE(OdbcAvailable()) << "unixODBC's isql or its MDBTools driver is not installed";
+  const JetFileFacts facts = CheckJetFile(path, {.keepRows = true});
+  EXPECT_EQ(facts.problems, std::vector<std::string>{});
+  ExpectCardTableProperties(facts);
+  const JetTableFacts* table = facts.Table("tblCardData");
+  ASSERT_NE(table, nullptr);
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(OdbcQuery(path, "SELECT COUNT(*) FROM tblCardData"),
+            Rows{{std::to_string(table->rows.size())}});
+  Rows selected;
+  const auto first = table->Column("FirstName"), last = table->Column("LastName");
+  for (size_t r = 0; r < last.size(); ++r) {
+    if (last[r] == kNonAsciiLastName) selected.push_back({first[r].value_or("")});
+  }
+  EXPECT_EQ(OdbcQuery(path, "SELECT FirstName FROM tblCardData WHERE LastName = '" +
+                                std::string(kNonAsciiLastName) + "'"),
+            selected);
+}
+
+// Rows of tblCardData: as mdbtools reads them, or the file checker where it does not
+// run; ODBC must agree.
 inline size_t CardRowCount(const std::string& path) {
-  if (kReadersRunHere) return Read(Reader::kMdbTools, path, "tblCardData").rows.size();
+  if (kReadersRunHere) {
+    ExpectOdbcAgrees(path);
+    return Read(Reader::kMdbTools, path, "tblCardData").rows.size();
+  }
   const JetFileFacts facts = CheckJetFile(path);  // checks the count against the rows
   EXPECT_EQ(facts.problems, std::vector<std::string>{});
   const JetTableFacts* table = facts.Table("tblCardData");
@@ -199,6 +242,7 @@ inline void ExpectReadersShow(const std::string& path, const std::vector<ReaderR
     ASSERT_EQ(table.rows.size(), rows.size());
     for (size_t r = 0; r < rows.size(); ++r) ExpectReaderRow(table, r, table.rows[r], rows[r]);
   }
+  ExpectOdbcAgrees(path);
 }
 
 }  // namespace tessaly::test

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "storage/index_leaf.h"
+#include "tests/support/access_reference.h"
+#include "tests/support/jet_file_check.h"
 
 namespace tessaly::jet {
 namespace {
@@ -59,6 +61,73 @@ TEST(IndexKeys, TextsInTheGeneralOrderIgnoreCase) {
   AppendTextKey(u"MSysObjects", parentIdName);
   EXPECT_EQ(parentIdName, (Bytes{0x7f, 0x8f, 0x00, 0x00, 0x01, 0x7f, 0x60, 0x6b, 0x76, 0x6b, 0x64,
                                  0x4c, 0x5b, 0x51, 0x4d, 0x6d, 0x6b, 0x01, 0x00}));
+}
+
+// The entries of a dumped leaf, in its order, as far as the dump goes.
+std::vector<Bytes> LeafEntries(const Bytes& page) {
+  std::vector<Bytes> entries;
+  size_t previous = 0;
+  for (size_t bit = 1; bit < index_leaf::kEntryMaskSize * 8; ++bit) {
+    if (!TestBit(&page[index_leaf::kEntryMaskOffset], bit)) continue;
+    if (index_leaf::kEntriesOffset + bit > test::access::kLeafDumpEnd) break;
+    entries.emplace_back(page.begin() + index_leaf::kEntriesOffset + previous,
+                         page.begin() + index_leaf::kEntriesOffset + bit);
+    previous = bit;
+  }
+  return entries;
+}
+
+// The catalog's two leaves as Access wrote them: every entry's key is the one
+// computed here, by the writer and by the file checker alike, and the leaves the
+// writer builds from the same rows are Access's on every byte the dumps show.
+TEST(IndexKeys, KeysAndLeavesAreThoseAccessWrote) {
+  struct Leaf {
+    std::string_view dump;
+    bool byParentAndName;
+  };
+  for (const Leaf& leaf : {Leaf{test::access::kParentIdNameLeaf, true}, Leaf{test::access::kIdLeaf, false}}) {
+    SCOPED_TRACE(leaf.byParentAndName ? "ParentIdName" : "Id");
+    const Bytes page = test::access::FromDump(leaf.dump, kPageSize);
+    auto keyOf = [&](const test::access::CatalogRow& row) {
+      Bytes key = LongKey(static_cast<int32_t>(leaf.byParentAndName ? row.parentId : row.id));
+      if (leaf.byParentAndName) AppendTextKey(row.name, key);
+      return key;
+    };
+    auto checkerKeyOf = [&](const test::access::CatalogRow& row) {
+      Bytes key = test::JetLongKey(static_cast<int32_t>(leaf.byParentAndName ? row.parentId : row.id));
+      if (!leaf.byParentAndName) return key;
+      const Bytes name = test::JetGeneralTextKey(row.name).value_or(Bytes{});
+      EXPECT_FALSE(name.empty());
+      key.insert(key.end(), name.begin(), name.end());
+      return key;
+    };
+
+    const std::vector<Bytes> entries = LeafEntries(page);
+    ASSERT_GE(entries.size(), leaf.byParentAndName ? 7u : 17u);
+    for (const Bytes& entry : entries) {
+      const size_t keySize = entry.size() - index_leaf::kRowPointerSize;
+      const uint32_t dataPage = uint32_t{entry[keySize]} << 16 | uint32_t{entry[keySize + 1]} << 8 |
+                                entry[keySize + 2];
+      const uint8_t row = entry[keySize + 3];
+      ASSERT_EQ(dataPage, test::access::kCatalogDataPage);
+      ASSERT_LT(row, std::size(test::access::kCatalog));
+      const Bytes key(entry.begin(), entry.begin() + static_cast<std::ptrdiff_t>(keySize));
+      EXPECT_EQ(keyOf(test::access::kCatalog[row]), key) << "row " << int{row};
+      EXPECT_EQ(checkerKeyOf(test::access::kCatalog[row]), key) << "row " << int{row};
+    }
+
+    std::vector<IndexEntry> ours;
+    for (uint32_t row = 0; row < std::size(test::access::kCatalog); ++row) {
+      ours.push_back({keyOf(test::access::kCatalog[row]), PageRow(test::access::kCatalogDataPage, row)});
+    }
+    SortIndexEntries(ours);
+    const Page built = BuildIndexLeaf(Get32(&page[index_leaf::kTableOffset]), ours);
+    for (size_t at = 0; at < test::access::kLeafDumpEnd; ++at) {
+      // Between the bitmap's dumped start and the entries the dump says nothing.
+      if (at >= 0x30 && at < index_leaf::kEntriesOffset) continue;
+      ASSERT_EQ(built[at], page[at]) << "byte 0x" << std::hex << at;
+    }
+  }
 }
 
 TEST(IndexKeys, CharactersWithoutAKnownCodeAreRefused) {

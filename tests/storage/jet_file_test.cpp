@@ -1,6 +1,8 @@
 // Written files walked page by page by an independent checker, and the system
 // catalog as other readers see it.
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "tests/storage/card_database.h"
+#include "tests/support/access_reference.h"
 #include "tests/support/jet_file_check.h"
 
 namespace tessaly::test {
@@ -27,6 +30,17 @@ std::string Repeat(const std::string& unit, size_t count) {
   std::string out;
   for (size_t i = 0; i < count; ++i) out += unit;
   return out;
+}
+
+std::string Hex(const uint8_t* p, size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < n; ++i) (out += digits[p[i] >> 4]) += digits[p[i] & 15];
+  return out;
+}
+
+size_t Le32At(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | size_t{b[at + 1]} << 8 | size_t{b[at + 2]} << 16 | size_t{b[at + 3]} << 24;
 }
 
 std::vector<uint8_t> Bytes(const std::string& path) {
@@ -247,6 +261,47 @@ TEST_F(JetFile, MixedScriptTextsReadBackExactlyEverywhere) {
   ExpectReadersShow(path_, shown);
 }
 
+// Property blocks decoded the strict way: Access's own first, then ours, whose
+// database block is Access's byte for byte.
+TEST_F(JetFile, PropertiesFoundTheWayJetReadsThem) {
+  const std::vector<uint8_t> access =
+      access::FromDump(access::kDatabaseProperties, access::kDatabasePropertiesSize);
+  const JetProperties accessProperties{{"", {{"AccessVersion", "08.50"}, {"Build", "6620"}}}};
+  std::string problem;
+  const auto decoded = DecodeJetProperties(access, &problem);
+  ASSERT_TRUE(decoded) << problem;
+  EXPECT_EQ(*decoded, accessProperties);
+  // Any length field one off, and the map-name length that also counted the values,
+  // as files before were written: refused.
+  for (const auto& [offset, width] : access::kDatabasePropertyLengths) {
+    for (const int delta : {1, -1}) {
+      std::vector<uint8_t> bad = access;
+      uint32_t value = 0;
+      for (size_t i = 0; i < width; ++i) value |= uint32_t{bad[offset + i]} << (8 * i);
+      if (value == 0 && delta < 0) continue;
+      value += static_cast<uint32_t>(delta);
+      for (size_t i = 0; i < width; ++i) bad[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+      EXPECT_FALSE(DecodeJetProperties(bad, &problem)) << "offset " << offset << " by " << delta;
+    }
+  }
+  std::vector<uint8_t> countingValues = access;
+  countingValues[0x38] = 0x24;
+  EXPECT_FALSE(DecodeJetProperties(countingValues, &problem));
+  EXPECT_THAT(problem, ::testing::HasSubstr("map-name length"));
+
+  Create();
+  Add(VariedRow(1));
+  const JetFileFacts facts = CloseAndCheck({.keepRows = true});
+  EXPECT_EQ(facts.databaseProperties, accessProperties);
+  const JetTableFacts& catalog = Table(facts, "MSysObjects");
+  const auto names = catalog.Column("Name"), blocks = catalog.Column("LvProp");
+  const auto msysDb = std::find(names.begin(), names.end(), JetValue("MSysDb"));
+  ASSERT_NE(msysDb, names.end());
+  EXPECT_EQ(blocks[static_cast<size_t>(msysDb - names.begin())],
+            Hex(access.data(), access.size()));
+  ExpectCardTableProperties(facts);
+}
+
 // The checker fails on faults planted in a copy of a written file.
 TEST_F(JetFile, CheckerFindsFaultsPlantedInACopy) {
   Create();
@@ -283,6 +338,36 @@ TEST_F(JetFile, CheckerFindsFaultsPlantedInACopy) {
   bad = good;
   ++bad[at(cards.definitionPage, 16)];
   expectCaught(bad, "the definition counts", "row count");
+
+  // Free space 2 bytes too high: a program adding rows would write over the last.
+  for (const uint32_t page : {cards.dataPages.at(0), cards.longValuePages.at(0), 1u}) {
+    bad = good;
+    bad[at(page, 2)] = static_cast<uint8_t>(bad[at(page, 2)] + 2);
+    expectCaught(bad, "page " + std::to_string(page) + " (", "free space +2");
+  }
+  bad = good;
+  ++bad[at(cards.dataPages.at(0), 4)];
+  expectCaught(bad, "names owner", "data page owner");
+
+  // Each property block with the map-name length of earlier files, 36 where it
+  // measures the name part alone.
+  for (const std::string owner : {"MSysDb", "tblCardData"}) {
+    const uint8_t chunkType = owner == "MSysDb" ? 0x00 : 0x01;
+    const uint8_t mr2[] = {'M', 'R', '2', 0};
+    bad = good;
+    // The block whose first values chunk, after the names, is of the owner's type.
+    size_t chunk = 0;
+    for (auto block = bad.begin(); chunk == 0; ++block) {
+      block = std::search(block, bad.end(), std::begin(mr2), std::end(mr2));
+      ASSERT_NE(block, bad.end()) << owner;
+      const size_t names = static_cast<size_t>(block - bad.begin()) + 4;
+      const size_t values = names + Le32At(bad, names);
+      if (bad[values + 4] == chunkType) chunk = values;
+    }
+    ASSERT_EQ(Le32At(bad, chunk + 6), 6 + 2 * (owner == "MSysDb" ? 0 : std::string("Title").size()));
+    bad[chunk + 6] = 0x24;
+    expectCaught(bad, "properties of " + owner, "map-name length");
+  }
 
   ASSERT_FALSE(catalog.indexes.empty());
   bad = good;

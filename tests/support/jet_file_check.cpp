@@ -23,6 +23,9 @@ constexpr uint32_t kRowTableStart = 14;
 constexpr uint16_t kRowFlags = 0xC000;  // deleted, overflow: the writer makes neither
 constexpr uint16_t kRowOffsetMask = 0x1FFF;
 constexpr uint32_t kLongValueHeader = 12;
+constexpr uint32_t kLongValueOwner = 0x4c41564c;  // "LVAL"
+constexpr uint32_t kGlobalMapOwner = 1;
+constexpr uint32_t kTdefHeader = 8;
 constexpr uint32_t kCatalogPage = 2;
 constexpr size_t kMaxProblems = 40;  // one fault tends to repeat on every page or row
 
@@ -43,6 +46,19 @@ std::string Hex(const uint8_t* p, size_t n) {
   std::string out;
   for (size_t i = 0; i < n; ++i) (out += digits[p[i] >> 4]) += digits[p[i] & 15];
   return out;
+}
+
+std::vector<uint8_t> Unhex(const std::string& hex) {
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+std::string Utf16Text(const uint8_t* p, size_t bytes) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < bytes; i += 2) text += static_cast<char16_t>(Le16(p + i));
+  return jet::Utf16ToUtf8(text);
 }
 
 std::string At(uint32_t pointer) {
@@ -101,21 +117,42 @@ class Checker {
 
     JetTableFacts catalog = CheckTable("MSysObjects", kCatalogPage, true);
     const auto ids = catalog.Column("Id"), types = catalog.Column("Type"),
-               names = catalog.Column("Name");
-    std::vector<std::pair<uint32_t, std::string>> tables;
+               names = catalog.Column("Name"), lvProps = catalog.Column("LvProp");
+    struct Listed {
+      uint32_t page;
+      std::string name;
+      JetProperties properties;
+    };
+    std::vector<Listed> tables;
     for (size_t r = 0; r < ids.size(); ++r) {
+      const std::string name = names[r].value_or("?");
+      JetProperties properties;
+      if (r < lvProps.size() && lvProps[r]) {
+        std::string problem;
+        const auto decoded = DecodeJetProperties(Unhex(*lvProps[r]), &problem);
+        if (!decoded) Problem("properties of " + name + ": " + problem);
+        properties = decoded.value_or(JetProperties{});
+      }
+      if (types[r] == "2" && name == "MSysDb") facts_.databaseProperties = properties;
       if (types[r] != "1" || !ids[r] || *ids[r] == std::to_string(kCatalogPage)) continue;
       const uint32_t id = static_cast<uint32_t>(std::stoul(*ids[r]));
       if (id >= pages_) {
-        Problem("table " + names[r].value_or("?") + " has its definition outside the file");
+        Problem("table " + name + " has its definition outside the file");
       } else {
-        tables.emplace_back(id, names[r].value_or("?"));
+        tables.push_back({id, name, std::move(properties)});
       }
     }
+    CheckDatabaseProperties();
     if (!options_.keepRows) catalog.rows.clear();
     facts_.tables.push_back(std::move(catalog));
-    for (const auto& [page, name] : tables) facts_.tables.push_back(CheckTable(name, page, false));
-    for (uint32_t page : holders_) Claim(page, "usage-map rows");
+    for (Listed& t : tables) {
+      facts_.tables.push_back(CheckTable(t.name, t.page, false));
+      CheckColumnProperties(facts_.tables.back(), std::move(t.properties));
+    }
+    for (uint32_t page : holders_) {
+      Claim(page, "usage-map rows");
+      CheckRowPage(page, 0, "usage-map rows");
+    }
     ReportClaims();
     return std::move(facts_);
   }
@@ -126,6 +163,76 @@ class Checker {
     if (facts_.problems.size() < kMaxProblems) facts_.problems.push_back(std::move(text));
   }
   void Claim(uint32_t page, const std::string& what) { claims_[page].push_back(what); }
+
+  // The header of a page with a row table: its owner, a row table that fits below
+  // rows that do not overlap, and a free-space field equal to the gap between them,
+  // which a program adding rows to the file trusts.
+  void CheckRowPage(uint32_t page, uint32_t owner, const std::string& what) {
+    const uint8_t* p = Page(page);
+    const std::string label = "page " + std::to_string(page) + " (" + what + ")";
+    if (p[0] != 0x01 || p[1] != 0x01) {
+      Problem(label + " is no data page");
+      return;
+    }
+    if (Le32(p + 4) != owner) {
+      Problem(label + " names owner " + std::to_string(Le32(p + 4)) + ", expected " +
+              std::to_string(owner));
+    }
+    const uint32_t rows = Le16(p + 12), tableEnd = kRowTableStart + 2 * rows;
+    if (tableEnd > kPageSize) {
+      Problem(label + " counts " + std::to_string(rows) + " rows, more than its row table holds");
+      return;
+    }
+    uint32_t lowest = kPageSize;
+    for (uint32_t r = 0; r < rows; ++r) {
+      const uint32_t start = Le16(p + kRowTableStart + 2 * r) & kRowOffsetMask;
+      if (start >= lowest || start < tableEnd) {
+        Problem(label + ": row " + std::to_string(r) + " starts at " + std::to_string(start) +
+                ", overlapping the row table or the row before it");
+        return;
+      }
+      lowest = start;
+    }
+    if (Le16(p + 2) != lowest - tableEnd) {
+      Problem(label + ": the free-space field says " + std::to_string(Le16(p + 2)) +
+              ", its rows leave " + std::to_string(lowest - tableEnd));
+    }
+  }
+
+  void CheckDatabaseProperties() {
+    const auto& own = facts_.databaseProperties;
+    const auto map = own.find("");
+    auto value = [&](const std::string& name) -> std::optional<std::string> {
+      if (map == own.end() || !map->second.count(name)) return std::nullopt;
+      return map->second.at(name);
+    };
+    if (value("AccessVersion") != "08.50") {
+      Problem("MSysDb has AccessVersion " + value("AccessVersion").value_or("(none)") +
+              ", expected 08.50");
+    }
+    const auto build = value("Build");
+    if (!build || build->empty() || build->find_first_not_of("0123456789") != std::string::npos) {
+      Problem("MSysDb has no Build number");
+    }
+  }
+
+  // Column maps name columns of the table; AllowZeroLength only on texts and memos.
+  void CheckColumnProperties(JetTableFacts& table, JetProperties properties) {
+    for (const auto& [map, values] : properties) {
+      if (map.empty()) continue;
+      const auto at = std::find(table.columnNames.begin(), table.columnNames.end(), map);
+      if (at == table.columnNames.end()) {
+        Problem("properties of " + table.name + " name no column " + map);
+        continue;
+      }
+      const uint8_t type = columnTypes_[table.name][static_cast<size_t>(at - table.columnNames.begin())];
+      if (values.count("AllowZeroLength") && type != kText && type != kMemo) {
+        Problem("properties of " + table.name + " set AllowZeroLength on " + map +
+                ", which is no text or memo column");
+      }
+    }
+    table.properties = std::move(properties);
+  }
 
   // Bounds of a row on a page with a row table; false when it has no such row.
   static bool RowBounds(const uint8_t* p, uint32_t row, uint32_t* start, uint32_t* end) {
@@ -147,6 +254,7 @@ class Checker {
       Problem("page 1 is not a data page whose row 0 is a 69-byte inline map");
       return;
     }
+    CheckRowPage(1, kGlobalMapOwner, "the global usage map");
     const uint32_t window = pages_ / kGlobalMapWindow * kGlobalMapWindow;
     if (Le32(p + start + 1) != window) {
       Problem("global usage map starts at page " + std::to_string(Le32(p + start + 1)) +
@@ -219,7 +327,22 @@ class Checker {
         return std::nullopt;
       }
       Claim(page, "definition of " + table);
-      b.insert(b.end(), Page(page) + (b.empty() ? 0 : 8), Page(page) + kPageSize);
+      b.insert(b.end(), Page(page) + (b.empty() ? 0 : kTdefHeader), Page(page) + kPageSize);
+    }
+    // Each page's free-space field: what the definition leaves of it, less 8.
+    const uint32_t length = Le32(&b[8]);
+    uint32_t before = 0;
+    for (uint32_t page = first, i = 0; page != 0; page = Le32(Page(page) + 4), ++i) {
+      const uint32_t held = i == 0 ? std::min(length, kPageSize)
+                                   : kTdefHeader + std::min(length - std::min(length, before),
+                                                            kPageSize - kTdefHeader);
+      before += i == 0 ? held : held - kTdefHeader;
+      const uint32_t free = kPageSize - held >= 8 ? kPageSize - held - 8 : 0;
+      if (Le16(Page(page) + 2) != free) {
+        Problem("definition of " + table + ": page " + std::to_string(page) +
+                " has free-space field " + std::to_string(Le16(Page(page) + 2)) + ", expected " +
+                std::to_string(free));
+      }
     }
     Definition d;
     d.rows = Le32(&b[16]);
@@ -258,6 +381,11 @@ class Checker {
     }
     auto name = [&](std::string* out) {
       if (!fits(2) || !fits(2 + size_t{Le16(&b[at])})) return false;
+      if (Le16(&b[at]) % 2 != 0) {
+        Problem("definition of " + table + " has a name of odd length at byte " +
+                std::to_string(at));
+        return false;
+      }
       std::u16string text;
       for (size_t i = 0; i < Le16(&b[at]); i += 2)
         text += static_cast<char16_t>(Le16(&b[at + 2 + i]));
@@ -297,9 +425,9 @@ class Checker {
     }
     std::sort(d.columns.begin(), d.columns.end(),
               [](const Column& x, const Column& y) { return x.number < y.number; });
-    if (seen.size() == 1 && at != Le32(&b[8])) {
+    if (at != length) {
       Problem("definition of " + table + " ends at byte " + std::to_string(at) +
-              ", its length field says " + std::to_string(Le32(&b[8])));
+              ", its length field says " + std::to_string(length));
     }
     return d;
   }
@@ -309,14 +437,15 @@ class Checker {
     const uint32_t maskSize = (uint32_t{Le16(row)} + 7) / 8;
     const bool variable =
         std::any_of(d.columns.begin(), d.columns.end(), [](const Column& c) { return !c.fixed; });
-    if (size < 2 + maskSize + (variable ? 4 : 0) || Le16(row) < d.columns.size()) return {};
+    if (size < 2 + maskSize + (variable ? 4 : 0) || Le16(row) != d.columns.size()) return {};
     const uint8_t* mask = row + size - maskSize;
     const uint32_t varCount = variable ? Le16(mask - 2) : 0;
     if (size < 2 + maskSize + 4 + 2 * varCount) return {};
     auto offset = [&](uint32_t i) { return uint32_t{Le16(mask - 4 - 2 * i)}; };
+    // The variable data ends where the offset table begins.
+    if (variable && offset(varCount) != size - maskSize - 4 - 2 * varCount) return {};
     for (uint32_t i = 0; i < varCount; ++i) {
-      if (offset(i) > offset(i + 1) || offset(i + 1) > size - maskSize - 4 - 2 * varCount)
-        return {};
+      if (offset(i) > offset(i + 1)) return {};
     }
     std::vector<Field> fields(d.columns.size());
     for (const Column& c : d.columns) {
@@ -355,13 +484,16 @@ class Checker {
       }
       const uint8_t* p = Page(pointer >> 8);
       const uint32_t skip = chained ? 4 : 0;
-      if (end - start < skip) return std::nullopt;
-      const uint32_t take =
-          std::min<uint32_t>(end - start - skip, length - static_cast<uint32_t>(out.size()));
-      out.insert(out.end(), p + start + skip, p + start + skip + take);
+      // A piece holds exactly what is left of the value or less; the last one ends
+      // the chain.
+      if (end - start < skip || end - start - skip > length - out.size()) return std::nullopt;
+      out.insert(out.end(), p + start + skip, p + end);
       if (!chained) break;
       pointer = Le32(p + start);
-      if (pointer == 0) break;
+      if (pointer == 0 || out.size() == length) {
+        if ((pointer == 0) != (out.size() == length)) return std::nullopt;
+        break;
+      }
     }
     if (out.size() != length) return std::nullopt;
     return out;
@@ -424,7 +556,10 @@ class Checker {
     uint32_t previous = 0;
     for (uint32_t bit = 1; bit < (kLeafEntriesStart - kLeafMaskStart) * 8; ++bit) {
       if (!((p[kLeafMaskStart + bit / 8] >> (bit % 8)) & 1)) continue;
-      if (kLeafEntriesStart + bit > kPageSize) break;
+      if (kLeafEntriesStart + bit > kPageSize) {
+        Problem(label + ": an entry ends past the page");
+        break;
+      }
       entries.emplace_back(p + kLeafEntriesStart + previous, p + kLeafEntriesStart + bit);
       previous = bit;
     }
@@ -481,16 +616,16 @@ class Checker {
     if (!read) return facts;
     const Definition& d = *read;
     facts.rowCount = d.rows;
-    for (const Column& c : d.columns) facts.columnNames.push_back(c.name);
+    for (const Column& c : d.columns) {
+      facts.columnNames.push_back(c.name);
+      columnTypes_[name].push_back(c.type);
+    }
 
     facts.dataPages = ReadMap(d.owned, "owned map of " + name);
     FreeWithinOwned(d.free, facts.dataPages, name);
     for (uint32_t page : facts.dataPages) {
       Claim(page, "data of " + name);
-      if (Page(page)[0] != 0x01 || Le32(Page(page) + 4) != tdef) {
-        Problem("page " + std::to_string(page) + " in the owned map of " + name +
-                " is no data page of it");
-      }
+      CheckRowPage(page, tdef, "data of " + name);
     }
     std::map<uint16_t, std::set<uint32_t>> lvPages;
     for (const auto& [column, owned, free] : d.columnMaps) {
@@ -504,9 +639,7 @@ class Checker {
       for (uint32_t page : pages) {
         Claim(page, "long values of " + what);
         facts.longValuePages.push_back(page);
-        if (std::string_view(reinterpret_cast<const char*>(Page(page) + 4), 4) != "LVAL") {
-          Problem("page " + std::to_string(page) + " of " + what + " is no long-value page");
-        }
+        CheckRowPage(page, kLongValueOwner, "long values of " + what);
       }
       lvPages[static_cast<uint16_t>(column)].insert(pages.begin(), pages.end());
     }
@@ -583,7 +716,25 @@ class Checker {
   std::vector<std::vector<std::string>> claims_;
   std::set<uint32_t> holders_;
   std::set<uint32_t> mapRows_;
+  std::map<std::string, std::vector<uint8_t>> columnTypes_;  // per table, by column number
 };
+
+// The text of a property value of a given data type.
+std::optional<std::string> PropertyText(uint8_t type, const uint8_t* data, size_t size) {
+  if (type == kBoolean) {
+    if (size != 1) return std::nullopt;
+    return data[0] ? "true" : "false";
+  }
+  if (type == kLong) {
+    if (size != 4) return std::nullopt;
+    return std::to_string(static_cast<int32_t>(Le32(data)));
+  }
+  if (type == kText || type == kMemo) {
+    if (size % 2 != 0) return std::nullopt;
+    return Utf16Text(data, size);
+  }
+  return Hex(data, size);
+}
 
 }  // namespace
 
@@ -611,6 +762,87 @@ JetFileFacts CheckJetFile(const std::string& path, const JetCheckOptions& option
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);
   return CheckJetBytes({std::istreambuf_iterator<char>(in), {}}, options);
+}
+
+std::optional<JetProperties> DecodeJetProperties(const std::vector<uint8_t>& b,
+                                                 std::string* problem) {
+  constexpr uint16_t kNamesChunk = 0x80, kObjectChunk = 0x00, kColumnChunk = 0x01;
+  constexpr uint32_t kChunkHeader = 6, kValueHeader = 8;
+  auto fail = [&](const std::string& text, size_t at) {
+    *problem = text + " (at byte " + std::to_string(at) + ")";
+    return std::nullopt;
+  };
+  if (b.size() < 4 || std::string_view(reinterpret_cast<const char*>(b.data()), 4) !=
+                          std::string_view("MR2\0", 4)) {
+    return fail("the block does not start with MR2", 0);
+  }
+  std::vector<std::string> names;
+  bool named = false;
+  JetProperties out;
+  for (size_t at = 4; at < b.size();) {
+    if (b.size() - at < kChunkHeader) return fail("a chunk header runs past the block", at);
+    const uint32_t length = Le32(&b[at]);
+    const uint16_t type = Le16(&b[at + 4]);
+    if (length < kChunkHeader || length > b.size() - at) {
+      return fail("a chunk's length " + std::to_string(length) + " disagrees with the " +
+                      std::to_string(b.size() - at) + " bytes left",
+                  at);
+    }
+    const size_t end = at + length;
+    size_t p = at + kChunkHeader;
+    if (type == kNamesChunk) {
+      if (named) return fail("a second chunk of names", at);
+      named = true;
+      while (p < end) {
+        if (end - p < 2 || Le16(&b[p]) % 2 != 0 || Le16(&b[p]) > end - p - 2) {
+          return fail("a property name runs past its chunk", p);
+        }
+        names.push_back(Utf16Text(&b[p + 2], Le16(&b[p])));
+        p += 2 + size_t{Le16(&b[p])};
+      }
+    } else if (type == kObjectChunk || type == kColumnChunk) {
+      if (!named) return fail("values before the names", at);
+      if (end - p < 6) return fail("a map name runs past its chunk", p);
+      const uint32_t nameLength = Le32(&b[p]);
+      const uint16_t nameBytes = Le16(&b[p + 4]);
+      if (nameBytes % 2 != 0 || nameBytes > end - p - 6) {
+        return fail("a map name runs past its chunk", p);
+      }
+      if (nameLength != 6u + nameBytes) {
+        return fail("the map-name length says " + std::to_string(nameLength) + ", its name takes " +
+                        std::to_string(6u + nameBytes),
+                    p);
+      }
+      const std::string map = Utf16Text(&b[p + 6], nameBytes);
+      if ((type == kObjectChunk) != map.empty()) {
+        return fail("a map of chunk type " + std::to_string(type) + " named '" + map + "'", p);
+      }
+      if (out.count(map)) return fail("the map '" + map + "' given twice", at);
+      auto& values = out[map];
+      for (p += nameLength; p < end;) {
+        if (end - p < kValueHeader) return fail("a value's header runs past its chunk", p);
+        const uint16_t valueLength = Le16(&b[p]), index = Le16(&b[p + 4]), size = Le16(&b[p + 6]);
+        if (valueLength != kValueHeader + size || valueLength > end - p) {
+          return fail("a value's length " + std::to_string(valueLength) + " disagrees with its " +
+                          std::to_string(size) + " data bytes or its chunk",
+                      p);
+        }
+        if (b[p + 2] > 1) return fail("a value's DDL flag is " + std::to_string(b[p + 2]), p);
+        if (index >= names.size()) return fail("a value names property " + std::to_string(index), p);
+        const auto text = PropertyText(b[p + 3], &b[p + kValueHeader], size);
+        if (!text) return fail("the value of " + names[index] + " has a wrong size", p);
+        if (!values.emplace(names[index], *text).second) {
+          return fail(names[index] + " given twice in map '" + map + "'", p);
+        }
+        p += valueLength;
+      }
+    } else {
+      return fail("a chunk of unknown type " + std::to_string(type), at);
+    }
+    at = end;
+  }
+  if (!named) return fail("no chunk of names", b.size());
+  return out;
 }
 
 std::vector<uint8_t> JetLongKey(int32_t value) {

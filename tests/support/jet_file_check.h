@@ -9,11 +9,16 @@
 //   - each table's free map lies within its owned map, its row count is right and
 //     every long value its rows point to sits on pages of that column's map;
 //   - each index leaf holds one entry per row, sorted, with the key bytes computed
-//     here from the row's values, and the table definition counts its unique keys.
+//     here from the row's values, and the table definition counts its unique keys;
+//   - every length field is honoured and must agree with what it measures: page
+//     free space, row tables, variable columns, long values, definitions, property
+//     blocks (whose values are decoded and checked: the database's AccessVersion,
+//     AllowZeroLength only on text and memo columns).
 // It shares no code with the writer.
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +37,11 @@ struct JetIndexFacts {
 // Booleans as "true"/"false", anything else as lowercase hex.
 using JetValue = std::optional<std::string>;
 
+// Property maps of one object: map name ("" for the object itself, a column's name
+// for a column's) to property name to value as text (texts in UTF-8, whole numbers
+// in decimal, Booleans "true"/"false", anything else as lowercase hex).
+using JetProperties = std::map<std::string, std::map<std::string, std::string>>;
+
 struct JetTableFacts {
   std::string name;
   uint32_t definitionPage = 0;
@@ -40,6 +50,7 @@ struct JetTableFacts {
   std::vector<uint32_t> dataPages;
   std::vector<uint32_t> longValuePages;
   std::vector<JetIndexFacts> indexes;
+  JetProperties properties;
   // Only with JetCheckOptions::keepRows: per row in storage order, by column number.
   std::vector<std::vector<JetValue>> rows;
 
@@ -50,6 +61,7 @@ struct JetTableFacts {
 struct JetFileFacts {
   uint32_t pageCount = 0;
   std::vector<JetTableFacts> tables;  // MSysObjects first, then in catalog order
+  JetProperties databaseProperties;   // MSysDb's
   std::vector<std::string> problems;  // empty: the file is sound
 
   const JetTableFacts* Table(std::string_view name) const;
@@ -61,6 +73,11 @@ struct JetCheckOptions {
 
 JetFileFacts CheckJetFile(const std::string& path, const JetCheckOptions& options = {});
 JetFileFacts CheckJetBytes(const std::vector<uint8_t>& file, const JetCheckOptions& options = {});
+
+// A property block (an LvProp value) decoded the strict way: every length field must
+// agree with what it measures. nullopt, with *problem set, when one does not.
+std::optional<JetProperties> DecodeJetProperties(const std::vector<uint8_t>& block,
+                                                 std::string* problem);
 
 // Index key bytes of one ascending column value, as Jet writes them.
 std::vector<uint8_t> JetLongKey(int32_t value);

@@ -23,7 +23,8 @@ using Json = nlohmann::json;
 #ifdef _WIN32
 
 [[noreturn]] void RunLines(const std::vector<std::string>& argv,
-                           const std::function<void(std::string_view)>& /*onLine*/) {
+                           const std::function<void(std::string_view)>& /*onLine*/,
+                           const std::string& /*input*/ = {}) {
   throw std::runtime_error(argv.front() + ": the independent readers run on Linux only");
 }
 
@@ -33,11 +34,12 @@ bool OnPath(const std::string& /*program*/) {
 
 #else
 
-// Hands every stdout line to onLine. An exception from onLine or any sign of
-// failure throws with the command line and the reader's stderr. The locale must be
-// UTF-8 so names and values convert without loss.
+// Hands every stdout line to onLine; `input` is the program's stdin. An exception
+// from onLine or any sign of failure throws with the command line and the reader's
+// stderr. The locale must be UTF-8 so names and values convert without loss.
 void RunLines(const std::vector<std::string>& argv,
-              const std::function<void(std::string_view)>& onLine) {
+              const std::function<void(std::string_view)>& onLine,
+              const std::string& input = {}) {
   std::string command =
       "env -u MDBICONV -u MDB_ICONV -u NODE_OPTIONS LC_ALL=C.UTF-8 NODE_NO_WARNINGS=1";
   for (const auto& arg : argv) {
@@ -49,8 +51,17 @@ void RunLines(const std::vector<std::string>& argv,
   const int errFd = mkstemp(errPath);
   if (errFd < 0) throw std::runtime_error("mkstemp failed");
   close(errFd);
-  FILE* out = popen((command + " </dev/null 2>" + errPath).c_str(), "r");
-  if (!out) throw std::runtime_error("popen failed: " + command);
+  char inPath[] = "/tmp/tessaly-reader-stdin-XXXXXX";
+  const int inFd = mkstemp(inPath);
+  if (inFd < 0) throw std::runtime_error("mkstemp failed");
+  const bool written = write(inFd, input.data(), input.size()) == static_cast<ssize_t>(input.size());
+  close(inFd);
+  if (!written) throw std::runtime_error("writing the input of " + command + " failed");
+  FILE* out = popen((command + " <" + inPath + " 2>" + errPath).c_str(), "r");
+  if (!out) {
+    unlink(inPath);
+    throw std::runtime_error("popen failed: " + command);
+  }
   std::string problem;
   char* line = nullptr;  // getline grows it to the longest line: memo lines run to megabytes
   size_t capacity = 0;
@@ -64,6 +75,7 @@ void RunLines(const std::vector<std::string>& argv,
   }
   free(line);
   const int status = pclose(out);  // a reader cut off by the closed pipe dies of SIGPIPE
+  unlink(inPath);
   std::ifstream errFile(errPath);
   const std::string err{std::istreambuf_iterator<char>(errFile), {}};
   unlink(errPath);
@@ -149,6 +161,30 @@ bool MdbToolsAvailable() {
 
 bool MdbReaderAvailable() {
   return OnPath("node") && std::filesystem::exists(NodeModulesDir() + "/mdb-reader/package.json");
+}
+
+bool OdbcAvailable() {
+  if (!OnPath("isql") || !OnPath("odbcinst")) return false;
+  return RunTool({"odbcinst", "-q", "-d"}).find("[MDBTools]") != std::string::npos;
+}
+
+std::vector<std::vector<std::string>> OdbcQuery(const std::string& path, const std::string& sql) {
+  if (path.find_first_of(";{}") != std::string::npos) {
+    throw std::runtime_error("a path ODBC cannot take in a connection string: " + path);
+  }
+  std::vector<std::vector<std::string>> rows;
+  RunLines({"isql", "-b", "-k", "-x0x09", "Driver=MDBTools;DBQ=" + path},
+           [&](std::string_view line) {
+             std::vector<std::string>& row = rows.emplace_back();
+             for (size_t at = 0;;) {
+               const size_t tab = line.find('\t', at);
+               row.emplace_back(line.substr(at, tab - at));
+               if (tab == std::string_view::npos) break;
+               at = tab + 1;
+             }
+           },
+           sql + "\n");
+  return rows;
 }
 
 std::vector<std::string> Tables(Reader reader, const std::string& path, bool system) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // Independent readers of .mdb files, run as separate processes so that our own
-// reader is never the only judge of our writer: mdbtools and the npm package
-// mdb-reader (through read_mdb.mjs). Any sign of failure, stderr output included,
+// reader is never the only judge of our writer: mdbtools, the npm package
+// mdb-reader (through read_mdb.mjs), and ODBC. Any sign of failure, stderr output included,
 // throws std::runtime_error with the command line and stderr.
 //
 // Limits allowed for (mdbtools 1.0.0): a zero-length text reads as Null, values are
@@ -65,6 +65,13 @@ std::string RunTool(const std::vector<std::string>& argv);
 std::string NodeModulesDir();
 bool MdbToolsAvailable();
 bool MdbReaderAvailable();
+
+// ODBC, the way office programs on Linux reach an .mdb: unixODBC's isql with the
+// mdbtools driver, registered as "MDBTools", so no data source needs configuring.
+bool OdbcAvailable();
+// The rows an SQL statement returns, each value as text (Null as empty). Values
+// must hold no tab or line end, which would split them.
+std::vector<std::vector<std::string>> OdbcQuery(const std::string& path, const std::string& sql);
 
 // Table names in catalog order, system tables only when asked for.
 std::vector<std::string> Tables(Reader reader, const std::string& path, bool system = false);
