@@ -39,7 +39,7 @@ std::vector<HeldExport> HeldExports() {
                          "  \"", RecordLine({{3, "Ctrl-Z \x1a"}})})},
       {"refused.csv",
        Crlf({HeaderLine(), RecordLine({{3, "kept"}}), RecordLine({{5, std::string(79, 'C')}}),
-             RecordLine({{35, "31/31/1999"}}), RecordLine({{3, "also kept"}})})},
+             RecordLine({{35, "31/31/1999"}}), RecordLine({{2, "Anna"}, {3, "Wei\xdf"}})})},
       {"cr-only.csv", crOnly},
       {"long-note.csv", Crlf({HeaderLine(), OpenRecordLine({{3, "Lovelace"}, {47, longNote}}), "\"",
                               RecordLine({{3, "x"}})})},
@@ -129,6 +129,8 @@ TEST_F(WindowsConverter, WritesWhatTheLinuxBuildWrites) {
       EXPECT_EQ(fromWindows.rows, fromLinux.rows);
       EXPECT_FALSE(fromLinux.rows.empty());
     }
+    // The strict checker and ODBC read the .exe's file as the others do.
+    ExpectOdbcAgrees(windowsFile);
   }
 }
 
