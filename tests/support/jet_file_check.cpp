@@ -331,12 +331,12 @@ class Checker {
     }
     // Each page's free-space field: what the definition leaves of it, less 8.
     const uint32_t length = Le32(&b[8]);
-    uint32_t before = 0;
-    for (uint32_t page = first, i = 0; page != 0; page = Le32(Page(page) + 4), ++i) {
-      const uint32_t held = i == 0 ? std::min(length, kPageSize)
-                                   : kTdefHeader + std::min(length - std::min(length, before),
-                                                            kPageSize - kTdefHeader);
-      before += i == 0 ? held : held - kTdefHeader;
+    uint32_t left = length;  // the first page's header counts in the length, the others' not
+    for (uint32_t page = first; page != 0; page = Le32(Page(page) + 4)) {
+      const uint32_t header = page == first ? 0 : kTdefHeader;
+      const uint32_t take = std::min(left, kPageSize - header);
+      left -= take;
+      const uint32_t held = header + take;
       const uint32_t free = kPageSize - held >= 8 ? kPageSize - held - 8 : 0;
       if (Le16(Page(page) + 2) != free) {
         Problem("definition of " + table + ": page " + std::to_string(page) +
