@@ -5,14 +5,9 @@
 
 namespace tessaly {
 
-bool modCSV::OpenCardFile(const std::string& path, std::vector<std::u16string>& names) {
-  return OpenCardReader([&] { return std::make_unique<CardFileReader>(path); }, names);
-}
-
-bool modCSV::OpenCardData(const std::string& name, std::string contents,
-                          std::vector<std::u16string>& names) {
-  return OpenCardReader([&] { return std::make_unique<CardFileReader>(name, std::move(contents)); },
-                        names);
+bool modCSV::OpenCardFile(const std::string& path, std::vector<std::u16string>& names,
+                          CardInput input) {
+  return OpenCardReader([&] { return std::make_unique<CardFileReader>(path, input); }, names);
 }
 
 bool modCSV::OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,

@@ -17,7 +17,7 @@ constexpr size_t kBlock = size_t{1} << 20;
 constexpr size_t kKeptPiecesCapacity = size_t{1} << 20;
 }  // namespace
 
-CardFileReader::CardFileReader(const std::string& path) : path_(path) {
+CardFileReader::CardFileReader(const std::string& path, CardInput /*input*/) : path_(path) {
   if (const int error =
           seam::Attempt(seam::FileOp::kExportOpen, [&] { return file_.OpenForReading(path); })) {
     throw FileFailure(error, path);

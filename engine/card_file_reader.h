@@ -13,14 +13,22 @@
 
 namespace tessaly {
 
+// What an export's path may name.
+enum class CardInput {
+  kAnyFile,      // whatever reads as a file: a pipe or a device too
+  kRegularFile,  // a file on disk only; anything else is refused at once, never waited on
+  kStandardInput,  // the program's standard input; the path names it in messages
+};
+
 class CardFileReader {
  public:
   // A line longer than this is refused rather than held in memory: a real card is
   // far smaller, and a file without line ends (a binary file) must not exhaust memory.
   static constexpr size_t kMaxLineBytes = size_t{64} << 20;
 
-  // Opens `path` for reading; throws Failure when it is missing, unreadable or a folder.
-  explicit CardFileReader(const std::string& path);
+  // Opens `path` for reading; throws Failure when it is missing, unreadable, a folder,
+  // or not what `input` allows.
+  explicit CardFileReader(const std::string& path, CardInput input = CardInput::kAnyFile);
   // Reads `contents` as if it were the file `name`.
   CardFileReader(const std::string& name, std::string contents);
   ~CardFileReader();

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/card_file_reader.h"
 #include "engine/card_table.h"
 #include "platform/reporter.h"
 #include "storage/dao.h"
@@ -25,7 +26,6 @@ class NameSpace;
 }  // namespace outlook
 
 class CardBatchQueue;
-class CardFileReader;
 template <typename Char>
 class BasicCardSink;
 class CopyAhead;
@@ -75,10 +75,11 @@ class modCSV {
   int32_t CountOccurrences(std::u16string_view text, std::u16string_view find);
 
   // Opens the export as "file number 1" and splits its header into `names`.
-  bool OpenCardFile(const std::string& path, std::vector<std::u16string>& names);
-  // The same for an export held in memory, shown under `name`.
-  bool OpenCardData(const std::string& name, std::string contents,
-                    std::vector<std::u16string>& names);
+  bool OpenCardFile(const std::string& path, std::vector<std::u16string>& names,
+                    CardInput input = CardInput::kAnyFile);
+  // The same for the export `open` makes (one held in memory).
+  bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
+                      std::vector<std::u16string>& names);
   // Closes file number 1 if it is open; mCardFileOpen is left as it is (the Open
   // command closes the previous export this way before opening the next).
   void CloseCardFile();
@@ -154,8 +155,6 @@ class modCSV {
   // lost a write.
   void WriteFailed(const Failure& failure, size_t refusedBy, CardColumns flds,
                    const CardOrigin& origin);
-  bool OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
-                      std::vector<std::u16string>& names);
   // Closes mDb; a failure marks it damaged.
   void CloseDatabase();
   // True once the database has lost a write; the failure has been reported.

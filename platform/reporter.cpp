@@ -7,6 +7,10 @@ bool Reporter::ShowCard(const std::string& text, Icon icon, const CardRef& /*car
   return true;
 }
 
+void Reporter::ShowAt(const std::string& text, Icon icon, const LineRef& /*where*/) {
+  Show(text, icon);
+}
+
 std::string CommonErrorText(const Failure& failure) {
   return "Err " + std::to_string(failure.Number()) + " " + failure.Description();
 }

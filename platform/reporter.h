@@ -9,6 +9,12 @@ namespace tessaly {
 
 enum class Icon { None, Critical, Exclamation, Information };
 
+// The line of the export a message is about.
+struct LineRef {
+  std::string file;  // the export as it was named when opened
+  int64_t line = 0;  // from 1
+};
+
 // The card of the export a message is about.
 struct CardRef {
   std::string file;     // the export as it was named when opened
@@ -26,6 +32,8 @@ class Reporter {
   // A card the database refused, `text` in the common form. Returns false when the
   // user asks to see no more card messages during this conversion.
   virtual bool ShowCard(const std::string& text, Icon icon, const CardRef& card);
+  // A message about one line of the export (one that does not parse).
+  virtual void ShowAt(const std::string& text, Icon icon, const LineRef& where);
 };
 
 // "Err ", the number in signed decimal, one blank, the description.
