@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "engine/modCSV.h"
+#include "session/session.h"
+#include "tessaly/version.h"
 #include "ui/file_dialogs.h"
 #include "ui/frmTessaly.h"
 #include "ui/message_box_reporter.h"
@@ -38,8 +40,8 @@ class PresetOpenDialogs : public tessaly::FileDialogs {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tessaly"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Orvane Tessaly"));
-  QApplication::setApplicationVersion(QStringLiteral(TESSALY_VERSION));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(tessaly::kApplicationTitle));
+  QApplication::setApplicationVersion(QString::fromUtf8(tessaly::kVersion));
 
   // Options for scripts only (the screenshot of the documentation).
   QCommandLineParser parser;
@@ -60,7 +62,7 @@ int main(int argc, char* argv[]) {
   tessaly::modCSV csv(reporter);
   tessaly::QtFileDialogs userDialogs;
   PresetOpenDialogs dialogs(userDialogs, parser.value(openOption));
-  tessaly::frmTessaly window(csv, dialogs);
+  tessaly::frmTessaly window(csv, reporter, dialogs);
   reporter.SetParent(&window);
   tessaly::ConnectNotesToJournal(window, csv, reporter);
   userDialogs.SetParent(&window);
@@ -69,7 +71,7 @@ int main(int argc, char* argv[]) {
   if (parser.isSet(openOption)) {
     QTimer::singleShot(0, &window, [&] {
       window.mnuFileOpen->trigger();
-      if (parser.isSet(parseOption)) window.mnuEditParse->trigger();
+      if (parser.isSet(parseOption)) window.mnuEditParse->trigger();  // ends on its own
     });
   }
   if (parser.isSet(grabOption)) {

@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,7 +29,7 @@ struct CardItem {
   size_t columns = 0;
   CardOrigin origin;
   int64_t line = 0;  // the export's line when the item was made
-  std::exception_ptr failure;
+  std::optional<Failure> failure;
   bool parseFailure = false;  // the parser refused the line (else reading failed)
   bool end = false;
 };

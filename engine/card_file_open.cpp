@@ -12,23 +12,18 @@ bool modCSV::OpenCardFile(const std::string& path, std::vector<std::u16string>& 
 
 bool modCSV::OpenCardReader(const std::function<std::unique_ptr<CardFileReader>()>& open,
                             std::vector<std::u16string>& names) {
-  bool result = false;
-  try {
-    mCardFile = open();
-    mCardFileOpen = true;
+  return Trap(*reporter_, Icon::Critical, [&] {
+    cardFile_ = open();
     std::u16string header;
-    mCardFile->ReadLine(header);
+    cardFile_->ReadLine(header);
     SplitCardLine(header, names);
     TrimColumnQuotes(names);
-    result = true;
-  } catch (...) {
-    ReportCaught(*reporter_, Icon::Critical);
-  }
-  return result;
+    return true;
+  });
 }
 
 void modCSV::CloseCardFile() {
-  mCardFile.reset();
+  cardFile_.reset();
 }
 
 }  // namespace tessaly

@@ -20,12 +20,10 @@ int32_t modCSV::CountOccurrences(std::u16string_view text, std::u16string_view f
   return count;
 }
 
-namespace {
-
 // Holds the card in mCardRec and writes each as it is complete.
-class RecordSink : public CardSink {
+class modCSV::RecordSink : public CardSink {
  public:
-  explicit RecordSink(modCSV& csv) : csv_(csv), card_(csv.mCardRec) {}
+  explicit RecordSink(modCSV& csv) : csv_(csv), card_(csv.cardRec_) {}
   bool Pending() const override { return card_.Pending; }
   bool HasColumns() const override { return card_.Flds.size() >= kCardColumns; }
   size_t NotesSize() const override { return card_.Flds[kCardColumns - 1].size(); }
@@ -47,18 +45,22 @@ class RecordSink : public CardSink {
   CardRecord& card_;
 };
 
-}  // namespace
-
 bool modCSV::ParseCardLine(std::u16string_view line, int64_t lineNumber) {
-  bool result = false;
-  try {
-    RecordSink sink(*this);
-    TakeCardLine<char16_t>(line, lineNumber, sink);
-    result = true;
-  } catch (...) {
-    ReportCaught(*reporter_, Icon::Critical);
+  return Trap(
+      [&] {
+        RecordSink sink(*this);
+        TakeCardLine<char16_t>(line, lineNumber, sink);
+        return true;
+      },
+      [&](const Failure& failure) { ReportAtLine(failure, lineNumber); });
+}
+
+void modCSV::ReportAtLine(const Failure& failure, int64_t line) {
+  if (line <= 0 || !cardFile_) {
+    ReportFailure(*reporter_, failure, Icon::Critical);
+    return;
   }
-  return result;
+  reporter_->ShowAt(CommonErrorText(failure), Icon::Critical, {cardFile_->Path(), line});
 }
 
 template <typename Char>

@@ -84,7 +84,7 @@ void QueueSink::Take() {
   lineItem_ = &item;
 }
 
-void QueueSink::Fail(std::exception_ptr failure, bool parseFailure) {
+void QueueSink::Fail(Failure failure, bool parseFailure) {
   CardItem& item = lineItem_ != nullptr ? *lineItem_ : NewItem();
   item.failure = std::move(failure);
   item.parseFailure = parseFailure;
@@ -111,7 +111,7 @@ CardItem& QueueSink::NewItem() {
   CardItem& item = batch_->items[batch_->used++];
   item.hasCard = false;
   item.line = file_.LineNumber();
-  item.failure = nullptr;
+  item.failure.reset();
   item.parseFailure = false;
   item.end = false;
   return item;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,7 +40,7 @@ class QueueSink : public BasicCardSink<char> {
   void Release() override { pending_ = false; }
 
   // The line failed (parsing it when parseFailure, else reading it); ends the batch.
-  void Fail(std::exception_ptr failure, bool parseFailure);
+  void Fail(Failure failure, bool parseFailure);
   // The export's end; ends the batch.
   void End();
 

@@ -6,21 +6,17 @@
 namespace tessaly {
 
 bool modCSV::CreateCardTable() {
-  bool result = false;
-  try {
-    if (!mDb) throw Failure(kObjectNotSet, "Object variable or With block variable not set");
-    std::shared_ptr<dao::TableDef> table = mDb->CreateTableDef("tblCardData");
+  return Trap(*reporter_, Icon::Critical, [&] {
+    if (!db_) throw ObjectNotSet("no card database");
+    std::shared_ptr<dao::TableDef> table = db_->CreateTableDef(kCardTableName);
     for (const CardField& card : kCardFields) {
       std::shared_ptr<dao::Field> field = table->CreateField(card.name, card.type, card.size);
       if (field->Type() != dao::dbDate) field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }
-    mDb->TableDefsAppend(table);
-    result = true;
-  } catch (...) {
-    ReportCaught(*reporter_, Icon::Critical);
-  }
-  return result;
+    db_->TableDefsAppend(table);
+    return true;
+  });
 }
 
 }  // namespace tessaly

@@ -13,6 +13,8 @@
 
 namespace tessaly {
 
+inline constexpr const char* kCardTableName = "tblCardData";
+
 struct CardField {
   const char* name;
   int16_t type;  // dao::dbText, dbDate or dbMemo

@@ -41,8 +41,8 @@ bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
   bool result = false;
   size_t refusedBy = kRowRefusal;
   try {
-    if (!mRst) throw Failure(kObjectNotSet, "Object variable or With block variable not set");
-    mRst->AddNew();
+    if (!rst_) throw ObjectNotSet("no card table open");
+    rst_->AddNew();
     auto column = [&](int16_t n) {
       const auto index = static_cast<size_t>(n - 1);
       if (index >= flds.size()) [[unlikely]]
@@ -61,11 +61,11 @@ bool modCSV::WriteCard(CardColumns flds, const CardOrigin& origin) {
         }
       }
       // Only zero-length values stay Null; a lone blank is a value.
-      if (!value.empty()) mRst->SetValue(static_cast<int16_t>(p), value);
+      if (!value.empty()) rst_->SetValue(static_cast<int16_t>(p), value);
     }
     refusedBy = kRowRefusal;
-    mRst->Update(dao::dbUpdateRegular);
-    ++mCardsWritten;
+    rst_->Update(dao::dbUpdateRegular);
+    ++summary_.cardsWritten;
     result = true;
   } catch (const Failure& failure) {
     // Refusals are common: caught as they are, not rethrown to be looked at.
@@ -83,16 +83,16 @@ void modCSV::WriteFailed(const Failure& failure, size_t refusedBy, CardColumns f
     ReportFailure(*reporter_, failure, Icon::Critical);
     return;
   }
-  ++mCardsFailed;
-  ++mFieldFailures[refusedBy];
+  ++summary_.cardsFailed;
+  ++summary_.fieldFailures[refusedBy];
   // Counted all the same; only the message is left out.
   if (cardMessagesOff_) return;
   const std::string text = CommonErrorText(failure);
-  if (origin.line <= 0 || !mCardFile) {
+  if (origin.line <= 0 || !cardFile_) {
     reporter_->Show(text, Icon::Critical);
     return;
   }
-  const CardRef card{mCardFile->Path(), origin.ordinal, origin.line, CardName(flds)};
+  const CardRef card{cardFile_->Path(), origin.ordinal, origin.line, CardName(flds)};
   if (!reporter_->ShowCard(text, Icon::Critical, card)) cardMessagesOff_ = true;
 }
 

@@ -51,64 +51,57 @@ class ReaderThread {
 
 }  // namespace
 
-bool modCSV::ConvertCardFile() {
-  bool result = false;
+bool modCSV::ConvertCardFile(const RunOptions& options) {
   // Nothing of an earlier, failed run may reach this one.
-  mCardRec = CardRecord();
-  mCardsWritten = 0;
-  mCardsFailed = 0;
-  mFieldFailures.fill(0);
-  mLastLine = 0;
+  cardRec_ = CardRecord();
+  summary_ = RunSummary();
   cardsSeen_ = 0;
   cardMessagesOff_ = false;
   DropCopyAhead();
-  try {
-    const std::string folder = UserTempFolder();
-    const std::string lockPath = folder + "~trns.lock";
-    // A lock file removed since the last run guards nothing: take a new one.
-    if (!tempLock_ || tempLockPath_ != lockPath || !tempLock_->Holds()) {
-      tempLock_.reset();
-      tempLock_ = std::make_unique<TempFileLock>(lockPath);
-      tempLockPath_ = lockPath;
-    }
-    mTempDbPath = folder + "~trns.tmp";
-    if (!CreateCardDatabase(mTempDbPath)) return false;
-
-    if (!mCardFile) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
-    StartCopyAhead();
-    if (!(mOneThread ? ConvertLines() : ConvertLinesInTwoThreads()) || !RowsReachedFile()) {
-      DropCopyAhead();
-      return false;
-    }
-    if (mProgress) mProgress(mCardFile->BytesRead(), mCardFile->Size());
-    mDbDamaged = false;
-    result = true;
-  } catch (...) {
-    DropCopyAhead();
-    ReportCaught(*reporter_, Icon::Critical);
-  }
-  return result;
+  progress_ = options.progress;
+  reporter_ = options.reporter != nullptr ? options.reporter : ownReporter_;
+  const bool converted = Trap(
+      [&] {
+        const std::string folder = UserTempFolder();
+        const std::string lockPath = folder + "~trns.lock";
+        // A lock file removed since the last run guards nothing: take a new one.
+        if (!tempLock_ || tempLockPath_ != lockPath || !tempLock_->Holds()) {
+          tempLock_.reset();
+          tempLock_ = std::make_unique<TempFileLock>(lockPath);
+          tempLockPath_ = lockPath;
+        }
+        tempDbPath_ = folder + "~trns.tmp";
+        if (!CreateCardDatabase(tempDbPath_)) return false;
+        if (!cardFile_) throw Failure(err::kBadFileNameOrNumber, "Bad file name or number");
+        StartCopyAhead(options.saveTarget);
+        if (!(options.oneThread ? ConvertLines() : ConvertLinesInTwoThreads())) return false;
+        if (!RowsReachedFile()) return false;
+        if (progress_) progress_(cardFile_->BytesRead(), cardFile_->Size());
+        return true;
+      },
+      [&](const Failure& failure) { ReportFailure(*reporter_, failure, Icon::Critical); });
+  if (!converted) DropCopyAhead();
+  summary_.damaged = DatabaseDamaged();
+  progress_ = nullptr;
+  reporter_ = ownReporter_;
+  return converted;
 }
 
 bool modCSV::RowsReachedFile() {
-  try {
-    mDb->WaitForWrites();
-  } catch (...) {
-    DatabaseDamaged();
-    ReportCaught(*reporter_, Icon::Critical);
-    return false;
-  }
-  return true;
+  return Trap(*reporter_, Icon::Critical, [&] {
+    db_->WaitForWrites();
+    return true;
+  });
 }
 
 bool modCSV::ConvertLines() {
-  CardFileReader& file = *mCardFile;
+  CardFileReader& file = *cardFile_;
   // However the loop ends, the line it ended on.
   struct LastLine {
     int64_t& last;
     CardFileReader& file;
     ~LastLine() { last = file.LineNumber(); }
-  } lastLine{mLastLine, file};
+  } lastLine{summary_.lastLine, file};
   uint64_t nextProgress = kProgressStep;
   std::u16string line;
   while (!file.AtEnd()) {
@@ -116,20 +109,23 @@ bool modCSV::ConvertLines() {
     const bool parsed = ParseCardLine(line, file.LineNumber());
     // A lost write ends the run at once; its failure has been reported.
     if (DatabaseDamaged()) return false;
-    if (!parsed) throw Failure(kProblemParsingLine, "Problem parsing line!");
+    if (!parsed) {
+      ReportAtLine(Failure(kProblemParsingLine, "Problem parsing line!"), file.LineNumber());
+      return false;
+    }
     if (line.capacity() > kKeptLineCapacity) std::u16string().swap(line);
-    StepProgress(mProgress, file.BytesRead(), file.Size(), nextProgress);
+    StepProgress(progress_, file.BytesRead(), file.Size(), nextProgress);
   }
-  if (mCardRec.Pending) {
-    WriteCard(mCardRec.Flds, mCardRec.Origin);
-    mCardRec.Pending = false;
+  if (cardRec_.Pending) {
+    WriteCard(cardRec_.Flds, cardRec_.Origin);
+    cardRec_.Pending = false;
     if (DatabaseDamaged()) return false;
   }
   return true;
 }
 
 void modCSV::ReadCards(CardBatchQueue& queue) {
-  CardFileReader& file = *mCardFile;
+  CardFileReader& file = *cardFile_;
   QueueSink sink(queue, file);
   try {
     try {
@@ -142,7 +138,7 @@ void modCSV::ReadCards(CardBatchQueue& queue) {
         } catch (const ReaderStopped&) {
           throw;
         } catch (...) {
-          sink.Fail(std::current_exception(), true);
+          sink.Fail(CaughtFailure(), true);
           return;
         }
         sink.EndLine();
@@ -155,7 +151,7 @@ void modCSV::ReadCards(CardBatchQueue& queue) {
     } catch (const ReaderStopped&) {
       throw;
     } catch (...) {
-      sink.Fail(std::current_exception(), false);
+      sink.Fail(CaughtFailure(), false);
     }
   } catch (const ReaderStopped&) {
     // The writer ended the run; it waits for nothing more.
@@ -177,27 +173,26 @@ bool modCSV::ConvertLinesInTwoThreads() {
     CardBatch* batch = queue.TakeFull();
     for (size_t i = 0; i < batch->used; ++i) {
       CardItem& item = batch->items[i];
-      mLastLine = item.line;
+      summary_.lastLine = item.line;
       if (item.hasCard) {
         WriteCard(CardColumns(batch->columns.data() + item.firstColumn, item.columns), item.origin);
       }
-      if (item.failure && item.parseFailure) {
-        // Reported as the parser reports it when the run is on one thread.
-        try {
-          std::rethrow_exception(item.failure);
-        } catch (...) {
-          ReportCaught(*reporter_, Icon::Critical);
-        }
-      }
+      // Reported as on one thread: the parser's failure at its line, then, once no
+      // write was lost, the run's own.
+      if (item.failure && item.parseFailure) ReportAtLine(*item.failure, item.line);
       if (DatabaseDamaged()) return false;
       if (item.failure) {
-        if (item.parseFailure) throw Failure(kProblemParsingLine, "Problem parsing line!");
-        std::rethrow_exception(item.failure);
+        if (item.parseFailure) {
+          ReportAtLine(Failure(kProblemParsingLine, "Problem parsing line!"), item.line);
+        } else {
+          ReportFailure(*reporter_, *item.failure, Icon::Critical);
+        }
+        return false;
       }
       if (item.end) return true;
     }
     if (batch->text.capacity() > kKeptBatchCapacity) batch->text.Release();
-    StepProgress(mProgress, batch->bytesRead, mCardFile->Size(), nextProgress);
+    StepProgress(progress_, batch->bytesRead, cardFile_->Size(), nextProgress);
     queue.PutEmpty(batch);
   }
 }

@@ -23,8 +23,4 @@ Failure CaughtFailure() {
   }
 }
 
-void ReportCaught(Reporter& reporter, Icon icon) {
-  ReportFailure(reporter, CaughtFailure(), icon);
-}
-
 }  // namespace tessaly

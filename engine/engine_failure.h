@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/failure.h"
@@ -13,7 +14,6 @@
 namespace tessaly {
 
 inline constexpr int32_t kProblemParsingLine = -2147220502;  // 0x800403EA
-inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kInternalError = 51;
 
@@ -34,9 +34,24 @@ const T& At(const std::vector<T>& list, size_t index) {
 // The exception being handled (call only inside a catch block) as a failure.
 Failure CaughtFailure();
 
-// Reports the exception being handled (call only inside a catch block) in the common
-// form. Running out of memory becomes a failure like any other instead of ending the
-// program.
-void ReportCaught(Reporter& reporter, Icon icon);
+// The one trap of a procedure: runs `step`, which returns false after reporting its
+// own failure; whatever it throws goes to `onFailure` as a failure (running out of
+// memory too, instead of ending the program), and the result is false.
+template <typename Step, typename OnFailure>
+bool Trap(Step&& step, OnFailure&& onFailure) {
+  try {
+    return step();
+  } catch (...) {
+    onFailure(CaughtFailure());
+    return false;
+  }
+}
+
+// The same, a failure shown in the common form with `icon`.
+template <typename Step>
+bool Trap(Reporter& reporter, Icon icon, Step&& step) {
+  return Trap(std::forward<Step>(step),
+              [&](const Failure& failure) { ReportFailure(reporter, failure, icon); });
+}
 
 }  // namespace tessaly

@@ -14,11 +14,17 @@
 
 namespace tessaly {
 
-modCSV::modCSV(Reporter& reporter) : reporter_(&reporter) {}
+modCSV::modCSV(Reporter& reporter) : reporter_(&reporter), ownReporter_(&reporter) {}
 
 modCSV::~modCSV() {
   DropCopyAhead();
   if (oldTempRemoval_.joinable()) oldTempRemoval_.join();
+}
+
+void modCSV::SetOutlook(std::shared_ptr<outlook::Application> app,
+                        std::shared_ptr<outlook::NameSpace> ns) {
+  olApp_ = std::move(app);
+  olNs_ = std::move(ns);
 }
 
 void modCSV::RemoveTempDatabase(const std::string& path) {
@@ -37,75 +43,53 @@ void modCSV::RemoveTempDatabase(const std::string& path) {
   }
 }
 
-void modCSV::StartCopyAhead() {
-  if (mSaveTarget.empty() || !mDb || !mCardFile) return;
+void modCSV::StartCopyAhead(const std::string& saveTarget) {
+  if (saveTarget.empty() || !db_ || !cardFile_) return;
   // The copy would take the room the temporary database needs on a shared disk,
   // and a full disk would fail the conversion rather than just the save.
   constexpr uint64_t kSpareBytes = uint64_t{64} << 20;
-  if (FreeBytes(FolderOf(mSaveTarget)) / 4 < mCardFile->Size() + kSpareBytes) return;
+  if (FreeBytes(FolderOf(saveTarget)) / 4 < cardFile_->Size() + kSpareBytes) return;
   try {
-    copyAhead_ = std::make_shared<CopyAhead>(mTempDbPath, mDb->Identity(), mSaveTarget);
+    copyAhead_ = std::make_shared<CopyAhead>(tempDbPath_, db_->Identity(), saveTarget);
   } catch (const Failure&) {
     return;  // the save copies the whole file, and reports what fails then
   }
-  mDb->WatchWrites([ahead = std::weak_ptr<CopyAhead>(copyAhead_)](uint64_t offset, uint64_t size) {
+  db_->WatchWrites([ahead = std::weak_ptr<CopyAhead>(copyAhead_)](uint64_t offset, uint64_t size) {
     if (const std::shared_ptr<CopyAhead> copy = ahead.lock()) copy->Written(offset, size);
   });
 }
 
 void modCSV::DropCopyAhead() {
-  if (mDb) mDb->WatchWrites({});
+  if (db_) db_->WatchWrites({});
   copyAhead_.reset();
 }
 
 void modCSV::CloseDatabase() {
-  if (mDbDamaged) {
+  if (DatabaseDamaged()) {
     // Reported when it happened: the file is given up, not closed.
     try {
-      mDb->Close();
+      db_->Close();
     } catch (const Failure&) {
     }
     return;
   }
-  try {
-    mDb->Close();
-  } catch (...) {
-    mDbDamaged = true;
-    throw;
-  }
-}
-
-bool modCSV::DatabaseDamaged() {
-  if (mDb && mDb->IsDamaged()) mDbDamaged = true;
-  return mDb && mDb->IsDamaged();
+  db_->Close();
 }
 
 bool modCSV::CreateCardDatabase(const std::string& path) {
-  bool result = false;
-  bool replaced = false;
-  try {
-    if (mDbOpen) {
-      CloseDatabase();
-      mDbOpen = false;
-    }
+  return Trap(*reporter_, Icon::Critical, [&] {
+    if (mDbOpen()) CloseDatabase();
     // From here the temporary database no longer holds the last conversion.
-    replaced = true;
+    incomplete_ = true;
     if (FileExists(path)) RemoveTempDatabase(path);
-    if (!mEngine) mEngine = std::make_shared<dao::DBEngine>();
-    mWs = mEngine->CreateWorkspace("", "admin", "", dao::dbUseJet);
-    mDb = mWs->CreateDatabase(path, dao::dbLangGeneral);
-    mDbOpen = true;
-    if (!CreateCardTable()) {
-      mDbDamaged = true;
-      return false;
-    }
-    mRst = mDb->OpenRecordset("tblCardData");
-    result = true;
-  } catch (...) {
-    if (replaced) mDbDamaged = true;
-    ReportCaught(*reporter_, Icon::Critical);
-  }
-  return result;
+    if (!engine_) engine_ = std::make_shared<dao::DBEngine>();
+    ws_ = engine_->CreateWorkspace("", "admin", "", dao::dbUseJet);
+    db_ = ws_->CreateDatabase(path, dao::dbLangGeneral);
+    if (!CreateCardTable()) return false;
+    rst_ = db_->OpenRecordset(kCardTableName);
+    incomplete_ = false;
+    return true;
+  });
 }
 
 bool modCSV::FileExists(const std::string& path) {
@@ -113,18 +97,11 @@ bool modCSV::FileExists(const std::string& path) {
 }
 
 void modCSV::CloseCardDatabase() {
-  try {
-    if (mDbOpen) {
-      CloseDatabase();
-      mDbOpen = false;
-    }
-    if (mCardFileOpen) {
-      mCardFile.reset();
-      mCardFileOpen = false;
-    }
-  } catch (...) {
-    ReportCaught(*reporter_, Icon::Critical);
-  }
+  Trap(*reporter_, Icon::Critical, [&] {
+    if (mDbOpen()) CloseDatabase();
+    cardFile_.reset();
+    return true;
+  });
 }
 
 void modCSV::CheckTempDatabaseIsOurs() {
@@ -138,11 +115,10 @@ void modCSV::CheckTempDatabaseIsOurs() {
 }
 
 bool modCSV::SaveCardDatabase(const std::string& path) {
-  bool result = false;
-  try {
-    const bool damagedBefore = mDbDamaged;
+  return Trap(*reporter_, Icon::Critical, [&] {
+    const bool damagedBefore = DatabaseDamaged();
     CloseCardDatabase();
-    if (mDbDamaged) {
+    if (DatabaseDamaged()) {
       // A close that failed just now has been reported; earlier damage is told here.
       if (!damagedBefore) return false;
       throw Failure(dao::err::kDiskIo,
@@ -150,19 +126,16 @@ bool modCSV::SaveCardDatabase(const std::string& path) {
                     "failed), so it cannot be saved. Convert the export again.");
     }
     // A database that failed to close may be incomplete; its failure is reported.
-    if (mDbOpen) return false;
+    if (mDbOpen()) return false;
     CheckTempDatabaseIsOurs();
     const std::shared_ptr<CopyAhead> ahead = std::exchange(copyAhead_, nullptr);
     if (!ahead || ahead->Destination() != path || !ahead->Commit()) {
       std::optional<FileIdentity> written;
-      if (mDb) written = mDb->Identity();
-      ReplaceFileWithCopy(mTempDbPath, path, written);
+      if (db_) written = db_->Identity();
+      ReplaceFileWithCopy(tempDbPath_, path, written);
     }
-    result = true;
-  } catch (...) {
-    ReportCaught(*reporter_, Icon::Critical);
-  }
-  return result;
+    return true;
+  });
 }
 
 }  // namespace tessaly

@@ -34,6 +34,11 @@ std::string Header() {
   return line + "\"\r\n";
 }
 
+// The export as a reader of its own, named as a file would be.
+std::function<std::unique_ptr<tessaly::CardFileReader>()> InMemory(const std::string& contents) {
+  return [&contents] { return std::make_unique<tessaly::CardFileReader>("fuzz.csv", contents); };
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -55,26 +60,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int64_t lastLineAlone = 0;
   {
     modCSV single(oneThread);
-    single.mOneThread = true;
     // The header is given: the line parser's own target covers it.
-    if (!single.OpenCardData("fuzz.csv", contents, names)) std::abort();
-    convertedAlone = single.ConvertCardFile();
-    writtenAlone = single.mCardsWritten;
-    lastLineAlone = single.mLastLine;
+    if (!single.OpenCardReader(InMemory(contents), names)) std::abort();
+    RunOptions options;
+    options.oneThread = true;
+    convertedAlone = single.ConvertCardFile(options);
+    writtenAlone = single.LastRun().cardsWritten;
+    lastLineAlone = single.LastRun().lastLine;
   }
 
   CountingReporter reporter;
   modCSV csv(reporter);
-  if (!csv.OpenCardData("fuzz.csv", contents, names)) std::abort();
+  if (!csv.OpenCardReader(InMemory(contents), names)) std::abort();
   const bool converted = csv.ConvertCardFile();
   FUZZ_CHECK(converted == convertedAlone && reporter.texts == oneThread.texts);
-  FUZZ_CHECK(csv.mCardsWritten == writtenAlone && csv.mLastLine == lastLineAlone);
+  FUZZ_CHECK(csv.LastRun().cardsWritten == writtenAlone && csv.LastRun().lastLine == lastLineAlone);
   FUZZ_CHECK(converted || reporter.count > 0);
-  FUZZ_CHECK(!csv.mDbDamaged);
-  FUZZ_CHECK(csv.mCardsFailed <= reporter.count);
-  dao::Recordset& rows = *csv.mRst;
-  FUZZ_CHECK(rows.RecordCount() == csv.mCardsWritten);
-  if (csv.mCardsWritten > 0) {
+  FUZZ_CHECK(!csv.DatabaseDamaged());
+  FUZZ_CHECK(csv.LastRun().cardsFailed <= reporter.count);
+  dao::Recordset& rows = *csv.mRst();
+  FUZZ_CHECK(rows.RecordCount() == csv.LastRun().cardsWritten);
+  if (csv.LastRun().cardsWritten > 0) {
     const int16_t fields = rows.FieldCount();
     for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
       for (int16_t p = 0; p < fields; ++p) rows.GetValue(p);
@@ -82,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const int reported = reporter.count;
   csv.CloseCardDatabase();
-  FUZZ_CHECK(reporter.count == reported && !csv.mDbDamaged);
+  FUZZ_CHECK(reporter.count == reported && !csv.DatabaseDamaged());
   return 0;
 }

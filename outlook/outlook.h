@@ -17,9 +17,6 @@ inline constexpr int32_t olContactItem = 2;
 namespace err {
 inline constexpr int32_t kCannotCreateObject = 429;
 inline constexpr int32_t kInvalidArgument = 5;
-inline constexpr int32_t kObjectNotSet = 91;
-inline constexpr const char* kObjectNotSetText =
-    "Object variable not set (Outlook is not connected)";
 // MAPI_E_NOT_FOUND (0x8004010F) as a signed 32-bit number, as Outlook reports it.
 inline constexpr int32_t kNotFound = -2147221233;
 }  // namespace err

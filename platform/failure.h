@@ -33,6 +33,12 @@ inline constexpr int32_t kPathNotFound = 76;
 inline constexpr int32_t kDiskFull = 61;
 inline constexpr int32_t kDeviceIo = 57;
 inline constexpr int32_t kLineTooLong = 63;
+inline constexpr int32_t kObjectNotSet = 91;
 }  // namespace err
+
+// The run time's failure for an object that is not there yet; `which` says what.
+inline Failure ObjectNotSet(const std::string& which) {
+  return Failure(err::kObjectNotSet, "Object variable or With block variable not set (" + which + ")");
+}
 
 }  // namespace tessaly

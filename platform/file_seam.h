@@ -23,6 +23,7 @@ enum class FileOp {
   kCopyClose,
   kCopyLink,  // giving the unnamed copy a name
   kRename,    // putting the copy in place of the destination
+  kSpoolWrite,  // keeping the listed records once their database closes
   kCount
 };
 

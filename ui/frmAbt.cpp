@@ -5,10 +5,15 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/failure.h"
+#include "tessaly/version.h"
 #include "ui/twips_geometry.h"
 
 namespace tessaly {
@@ -18,6 +23,35 @@ namespace {
 constexpr const char* kCopyright = "Copyright (c) 2026 The Tessaly developers";
 constexpr const char* kWebAddress = "https://tessaly.example.org";
 constexpr const char* kSupportAddress = "support@tessaly.example.org";
+
+// The room a label's text takes with the label's own font, margins included.
+QSize TextRoom(const QLabel& label) {
+  const QFontMetrics metrics(label.font());
+  QSize text = metrics.boundingRect(QRect(), int(label.alignment()), label.text()).size();
+  // Advances and the laid-out width may round apart; the wider one is drawn.
+  for (const QString& line : label.text().split('\n')) {
+    text.setWidth(std::max(text.width(), metrics.horizontalAdvance(line)));
+  }
+  const QSize margins =
+      label.size() - label.contentsRect().size() + QSize(2 * label.margin(), 2 * label.margin());
+  return label.sizeHint().expandedTo(text + margins);
+}
+
+// The same for a button; its design size stays while the style's contents
+// rectangle holds the text, as the style's preferred size may be wider than needed.
+QSize TextRoom(const QPushButton& button) {
+  QStyleOptionButton option;
+  option.initFrom(&button);
+  option.text = button.text();
+  if (button.autoDefault()) option.features |= QStyleOptionButton::AutoDefaultButton;
+  if (button.isDefault()) option.features |= QStyleOptionButton::DefaultButton;
+  if (button.isFlat()) option.features |= QStyleOptionButton::Flat;
+  const QSize contents =
+      button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).size();
+  const QSize text = QFontMetrics(button.font()).size(Qt::TextShowMnemonic, button.text());
+  if (text.width() <= contents.width() && text.height() <= contents.height()) return button.size();
+  return button.sizeHint().expandedTo(text + button.size() - contents);
+}
 
 }  // namespace
 
@@ -95,19 +129,88 @@ void frmAbt::Form_Load(const QWidget& mainWindow) {
   const QString title = QGuiApplication::applicationDisplayName();
   setWindowTitle("About " + title);
   lblVersion->setText(QString("Version %1.%2.%3")
-                          .arg(TESSALY_VERSION_MAJOR)
-                          .arg(TESSALY_VERSION_MINOR)
-                          .arg(TESSALY_VERSION_PATCH));
+                          .arg(kVersionMajor)
+                          .arg(kVersionMinor)
+                          .arg(kVersionPatch));
   lblTitle->setText(title);
   // The box's frame is not known before it is shown; the main window's is the
   // best guess for it.
   const QRect mainFrame = mainWindow.frameGeometry();
   const QSize decoration = mainFrame.size() - mainWindow.geometry().size();
-  move(CentredTopLeft(mainFrame, size() + decoration));
   lblDisclaimer->setText(QString(kCopyright) + "\n" + kWebAddress + "\nMail to " + kSupportAddress);
   GetWinVersion();
   lblWinVer->setText(WinVer);
   lblBuild->setText("Build " + QString::number(mOsVer.BuildNumber));
+  FitToTexts();
+  move(CentredTopLeft(mainFrame, size() + decoration));
+}
+
+// The design sizes suit a narrower font than many systems have. A control too small
+// for its text grows to the right and down, and the box grows to hold it.
+void frmAbt::FitToTexts() {
+  struct Control {
+    QWidget* widget;
+    bool label;
+    QRect design;
+    QRect now;
+  };
+  std::vector<Control> controls;
+  const auto add = [&](QWidget* widget, bool label, QSize room) {
+    const QRect design = widget->geometry();
+    controls.push_back(
+        {widget, label, design, QRect(design.topLeft(), room.expandedTo(design.size()))});
+  };
+  add(cmdOK, false, TextRoom(*cmdOK));
+  add(cmdSysInfo, false, TextRoom(*cmdSysInfo));
+  for (QLabel* label : {lblDisclaimer, lblTitle, lblVersion, lblWinVer, lblBuild}) {
+    add(label, true, TextRoom(*label));
+  }
+  // The buttons, added first, stand one above the other and stay as wide as each other.
+  const int buttonWidth = std::max(controls[0].now.width(), controls[1].now.width());
+  controls[0].now.setWidth(buttonWidth);
+  controls[1].now.setWidth(buttonWidth);
+
+  // What a grown control would come too near moves right or down: it keeps its
+  // design distance up to 135 twips across and 90 down, while lines of labels may
+  // stack as lines of text do. Who lies beside or below whom is the design's, so
+  // every move goes right or down and the moving ends.
+  const TwipsScale twips(*this);
+  const auto end = [](const QRect& r) { return QPoint(r.x() + r.width(), r.y() + r.height()); };
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (const Control& from : controls) {
+      for (Control& to : controls) {
+        const QPoint fromEnd = end(from.design);
+        const QPoint toEnd = end(to.design);
+        const bool rowsMeet = from.design.y() < toEnd.y() && to.design.y() < fromEnd.y();
+        const bool columnsMeet = from.design.x() < toEnd.x() && to.design.x() < fromEnd.x();
+        QPoint least = to.now.topLeft();
+        if (rowsMeet && to.design.x() >= fromEnd.x()) {
+          const int gap = std::min(to.design.x() - fromEnd.x(), twips.X(135));
+          least.setX(std::max(least.x(), end(from.now).x() + gap));
+        } else if (columnsMeet && to.design.y() >= fromEnd.y()) {
+          const int gap =
+              from.label && to.label ? 0 : std::min(to.design.y() - fromEnd.y(), twips.Y(90));
+          least.setY(std::max(least.y(), end(from.now).y() + gap));
+        }
+        if (least != to.now.topLeft()) {
+          to.now.moveTopLeft(least);
+          moved = true;
+        }
+      }
+    }
+  }
+
+  // Each control keeps its design margin to the box's right and bottom edges, up to
+  // the 255 twips the buttons have.
+  QSize box = size();
+  for (const Control& control : controls) {
+    control.widget->setGeometry(control.now);
+    const QPoint margin = QPoint(width(), height()) - end(control.design);
+    box = box.expandedTo(QSize(end(control.now).x() + std::min(margin.x(), twips.X(255)),
+                               end(control.now).y() + std::min(margin.y(), twips.Y(255))));
+  }
+  setFixedSize(box);
 }
 
 void frmAbt::GetWinVersion() {
@@ -138,12 +241,14 @@ void frmAbt::paintEvent(QPaintEvent* event) {
   const TwipsScale twips(*this);
   QPainter painter(this);
   painter.setPen(QPen(QColor(128, 128, 128), 1));
-  painter.drawLine(twips.Point(90, 2445), twips.Point(5340, 2445));
+  // It spans a box grown for its texts too.
+  const int grown = width() - twips.X(5460);
+  painter.drawLine(twips.Point(90, 2445), twips.Point(5340, 2445) + QPoint(grown, 0));
   // A white line two pixels wide, drawn as two rows so that it lies just below the
   // gray one instead of straddling it.
   painter.setPen(QPen(Qt::white, 1));
   const QPoint from = twips.Point(105, 2460);
-  const QPoint to = twips.Point(5340, 2460);
+  const QPoint to = twips.Point(5340, 2460) + QPoint(grown, 0);
   painter.drawLine(from, to);
   painter.drawLine(from + QPoint(0, 1), to + QPoint(0, 1));
 }

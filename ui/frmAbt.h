@@ -64,6 +64,7 @@ class frmAbt : public QDialog {
 
  private:
   void Form_Load(const QWidget& mainWindow);
+  void FitToTexts();
 
   Reporter& reporter_;
   AboutServices services_;

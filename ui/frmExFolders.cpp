@@ -103,7 +103,7 @@ void frmExFolders::keyPressEvent(QKeyEvent* event) {
 
 void frmExFolders::txtContactFolder_Validate(bool& /*Cancel*/) {
   try {
-    if (!mOlNs_) throw Failure(outlook::err::kObjectNotSet, outlook::err::kObjectNotSetText);
+    if (!mOlNs_) throw ObjectNotSet("Outlook is not connected");
     const auto folder = mOlNs_->GetFolderFromID(TrimBlanks(txtContactFolder->text().toStdString()));
     const int32_t count = folder->ItemsCount();
     if (QLabel* panel = Panel("Contact")) panel->setText(QString::number(count));

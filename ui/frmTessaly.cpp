@@ -5,8 +5,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -17,23 +15,17 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
-#include <atomic>
-#include <system_error>
-#include <thread>
 
 #include "engine/card_line.h"
 #include "engine/engine_failure.h"
-#include "engine/modCSV.h"
+#include "session/session.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
 #include "ui/frmAbt.h"
-#include "ui/gui_thread_reporter.h"
-#include "ui/notes_to_journal.h"
 #include "ui/twips_geometry.h"
 
 namespace tessaly {
@@ -56,36 +48,30 @@ constexpr double kFieldColumnWidth = 1000;
 const QString kOpenKey = QStringLiteral("Open");
 const QString kParseKey = QStringLiteral("Parse");
 const QString kSaveKey = QStringLiteral("Save");
-const QString kProgressKey = QStringLiteral("Progress");
-
-// A conversion shows its progress once it has run this long, at most this often.
-constexpr qint64 kProgressAfterMs = 500;
-constexpr int kProgressEveryMs = 100;
+// The panels' keys, in the order of Panel.
+const QString kPanelKeys[] = {QStringLiteral("CSVfile"), QStringLiteral("Progress"),
+                              QStringLiteral("MDBfile")};
 
 QString FromUtf16(const std::u16string& text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string LocalPath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
+std::optional<std::string> LocalPath(const std::optional<QString>& path) {
+  if (!path) return std::nullopt;
+  return QFile::encodeName(*path).toStdString();
 }
 
-// The window's hourglass for the length of a scope, however the scope ends.
-class WaitPointer {
- public:
-  explicit WaitPointer(QWidget* window) : window_(window) { window_->setCursor(Qt::WaitCursor); }
-  ~WaitPointer() { window_->unsetCursor(); }
-  WaitPointer(const WaitPointer&) = delete;
-  WaitPointer& operator=(const WaitPointer&) = delete;
-
- private:
-  QWidget* window_;
-};
+FileDialogOptions DialogOptions(const FileChoice& choice) {
+  FileDialogOptions options{QString::fromStdString(choice.title), {}, choice.filterIndex,
+                            QString::fromStdString(choice.fileName)};
+  for (const std::string& filter : choice.filters) options.filters << QString::fromStdString(filter);
+  return options;
+}
 
 }  // namespace
 
-frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), csv_(csv), dialogs_(dialogs), reporter_(csv.reporter()) {
+frmTessaly::frmTessaly(modCSV& csv, Reporter& reporter, FileDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), reporter_(reporter) {
   setObjectName(QStringLiteral("frmTessaly"));
   setWindowTitle(QStringLiteral("Dask Orvane Tessaly"));
   setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
@@ -98,7 +84,9 @@ frmTessaly::frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent)
   CreateLists();
   CreateStatusBar();
   Form_Load();
-  UpdateActions();
+  session_ = std::make_unique<Session>(csv, reporter, *this);
+  model_ = new CardTableModel(session_->Records(), this);
+  lvMDB->setModel(model_);
 }
 
 frmTessaly::~frmTessaly() = default;
@@ -188,8 +176,6 @@ void frmTessaly::CreateLists() {
   lvMDB = new QTableView(client);
   lvMDB->setObjectName(QStringLiteral("lvMDB"));
   lvMDB->setGeometry(twips.X(kMdbLeft), top, twips.X(kMdbWidth), twips.Y(kListsHeight));
-  model_ = new CardTableModel(this);
-  lvMDB->setModel(model_);
   lvMDB->setShowGrid(false);
   lvMDB->setWordWrap(false);
   lvMDB->setCornerButtonEnabled(false);
@@ -205,8 +191,6 @@ void frmTessaly::CreateLists() {
   lvMDB->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lvMDB->horizontalHeader()->setHighlightSections(false);
   lvMDB->horizontalHeader()->setStretchLastSection(false);
-  connect(model_, &CardTableModel::readFailed, this, &frmTessaly::ReportListFailure,
-          Qt::QueuedConnection);
 
   lvCSV = new QTreeWidget(client);
   lvCSV->setObjectName(QStringLiteral("lvCSV"));
@@ -227,7 +211,7 @@ void frmTessaly::CreateStatusBar() {
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   const TwipsScale twips(*this);
   const std::pair<QString, double> design[] = {
-      {QStringLiteral("CSVfile"), 2000}, {kProgressKey, 3200}, {QStringLiteral("MDBfile"), 2000}};
+      {kPanelKeys[0], 2000}, {kPanelKeys[1], 3200}, {kPanelKeys[2], 2000}};
   for (const auto& [key, width] : design) {
     auto* panel = new QLabel(statusBar());
     panel->setObjectName(key);
@@ -267,15 +251,14 @@ void frmTessaly::Form_Resize() {
 }
 
 void frmTessaly::closeEvent(QCloseEvent* event) {
-  // The converter is the conversion's until it ends; the window closes then.
-  if (converting_) {
-    closeRequested_ = true;
+  // During a conversion the window closes at its end.
+  if (session_->Converting()) {
+    session_->Close();
     event->ignore();
     return;
   }
-  csv_.CloseCardDatabase();
+  session_->Close();
   event->accept();
-  QCoreApplication::quit();
 }
 
 QLabel* frmTessaly::Panel(const QString& key) const {
@@ -292,146 +275,72 @@ QAction* frmTessaly::Button(const QString& key) const {
   return nullptr;
 }
 
-void frmTessaly::UpdateActions() {
-  // During a conversion no command may touch the converter (nor is its state read).
-  const bool idle = !converting_;
-  mnuFileOpen->setEnabled(idle);
-  mnuExit->setEnabled(idle);
-  // Parse converts each opened export once: a second run would find it at its end
-  // and replace the database with an empty one.
-  mnuEditParse->setEnabled(idle && exportUnconverted_ && csv_.mCardFileOpen && csv_.mCardFile);
-  // Save as copies the temporary database, so only while it holds what is listed
-  // and is complete.
-  mnuFileSaveAs->setEnabled(idle && listShowsDatabase_ && !csv_.mDbDamaged);
+void frmTessaly::ShowFieldNames(const std::vector<std::u16string>& names) {
+  FillCSVlv(names);
 }
 
-void frmTessaly::mnuFileOpen_Click() {
-  const std::optional<QString> path =
-      dialogs_.ShowOpen({QStringLiteral("Open Orvane Card export file..."),
-                         {QStringLiteral("CSV (*.csv)"), QStringLiteral("All (*.*)")},
-                         0,
-                         {}});
-  if (!path) return;
-  exportUnconverted_ = false;
-  try {
-    if (csv_.mCardFileOpen) csv_.CloseCardFile();
-    std::vector<std::u16string> mRecFlds;
-    if (csv_.OpenCardFile(LocalPath(*path), mRecFlds)) {
-      FillCSVlv(mRecFlds);
-      exportUnconverted_ = true;
-    } else {
-      // The refused file is not kept open for a conversion.
-      csv_.CloseCardFile();
-      csv_.mCardFileOpen = false;
-    }
-  } catch (...) {
-    ReportCaught(csv_.reporter(), Icon::Critical);
-  }
-  UpdateActions();
+void frmTessaly::ShowRecords(const RecordList& /*records*/) {
+  FillTableListView();
 }
 
-void frmTessaly::mnuEditParse_Click() {
-  exportUnconverted_ = false;
-  // The conversion closes the database lvMDB lists; a failed one leaves the list,
-  // which then no longer shows what the database holds.
-  model_->Detach();
-  listShowsDatabase_ = false;
-  if (ConvertAside()) {
-    Panel(kProgressKey)->setText(QStringLiteral("Translation complete."));
-    FillTableListView();
-    listShowsDatabase_ = true;
+void frmTessaly::SetPanel(tessaly::Panel panel, const std::string& text,
+                          const std::string& toolTip) {
+  QLabel* label = panels_.at(static_cast<size_t>(panel));
+  label->setText(QString::fromStdString(text));
+  label->setToolTip(QString::fromStdString(toolTip));
+}
+
+void frmTessaly::SetBusy(bool busy) {
+  if (busy) {
+    setCursor(Qt::WaitCursor);
   } else {
-    Panel(kProgressKey)->setText(QStringLiteral("Translation incomplete."));
+    unsetCursor();
   }
-  UpdateActions();
-  if (closeRequested_) close();
 }
 
-// The conversion runs on a thread of its own while this one goes on handling the
-// window's events. Pumping events from inside the run instead would let a close
-// request or a command re-enter the converter halfway through a card, and would
-// stall the window during any one long step (a huge note, a slow disk).
-bool frmTessaly::ConvertAside() {
-  converting_ = true;
-  UpdateActions();
-  GuiThreadReporter relay(csv_.reporter(), *this);
-  csv_.SetReporter(relay);
-  std::atomic<uint64_t> done{0};
-  std::atomic<uint64_t> total{0};
-  csv_.mProgress = [&](uint64_t bytes, uint64_t size) {
-    total.store(size, std::memory_order_relaxed);
-    done.store(bytes, std::memory_order_relaxed);
-  };
-  QEventLoop running;
-  bool converted = false;
-  QTimer ticker;
-  QElapsedTimer clock;
-  connect(&ticker, &QTimer::timeout, this, [&] {
-    const uint64_t size = total.load(std::memory_order_relaxed);
-    if (clock.elapsed() < kProgressAfterMs || size == 0) return;
-    const uint64_t percent =
-        std::min<uint64_t>(100, done.load(std::memory_order_relaxed) * 100 / size);
-    Panel(kProgressKey)->setText(QStringLiteral("Converting\u2026 %1%").arg(percent));
-  });
-  try {
-    std::thread worker([&] {
-      converted = csv_.ConvertCardFile();
-      QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    clock.start();
-    ticker.start(kProgressEveryMs);
-    running.exec();
-    worker.join();
-  } catch (const std::system_error&) {
-    // No thread to be had: the conversion runs here, the window waiting for it.
-    converted = csv_.ConvertCardFile();
-  }
-  csv_.mProgress = nullptr;
-  csv_.SetReporter(relay.target());
-  converting_ = false;
-  return converted;
+void frmTessaly::EnableCommands(const CommandState& state) {
+  mnuFileOpen->setEnabled(state.open);
+  mnuEditParse->setEnabled(state.parse);
+  mnuFileSaveAs->setEnabled(state.saveAs);
+  mnuExit->setEnabled(state.exit);
 }
 
-void frmTessaly::mnuFileSaveAs_Click() {
-  Panel(kProgressKey)->setText(QString());
-  const std::optional<QString> path =
-      dialogs_.ShowSave({QStringLiteral("Save MDB Card data file..."),
-                         {QStringLiteral("MDB (*.mdb)"), QStringLiteral("All (*.*)")},
-                         0,
-                         QStringLiteral("OrvaneCard.mdb")});
-  if (!path) return;
-  {
-    WaitPointer wait(this);
-    try {
-      model_->Detach();  // saving closes the database lvMDB lists
-      if (csv_.SaveCardDatabase(LocalPath(*path))) {
-        Panel(kProgressKey)->setText(QStringLiteral("MDB file saved."));
-      }
-    } catch (...) {
-      ReportCaught(csv_.reporter(), Icon::Critical);
-    }
-  }
-  UpdateActions();
+std::optional<std::string> frmTessaly::AskOpenPath(const FileChoice& choice) {
+  return LocalPath(dialogs_.ShowOpen(DialogOptions(choice)));
 }
 
-void frmTessaly::mnuExit_Click() {
-  csv_.CloseCardDatabase();
+std::optional<std::string> frmTessaly::AskSavePath(const FileChoice& choice) {
+  return LocalPath(dialogs_.ShowSave(DialogOptions(choice)));
+}
+
+void frmTessaly::RunOnUiThread(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void frmTessaly::Quit() {
+  hide();
   QCoreApplication::quit();
 }
 
-void frmTessaly::Toolbar1_ButtonClick(const QString& key) {
-  if (key == kOpenKey) {
-    mnuFileOpen_Click();
-  } else if (key == kParseKey) {
-    mnuEditParse_Click();
-  } else if (key == kSaveKey) {
-    mnuFileSaveAs_Click();
-  }
+void frmTessaly::mnuFileOpen_Click() {
+  session_->Open();
+}
+
+void frmTessaly::mnuEditParse_Click() {
+  session_->Parse();
+}
+
+void frmTessaly::mnuFileSaveAs_Click() {
+  session_->SaveAs();
+}
+
+void frmTessaly::mnuExit_Click() {
+  session_->Close();
 }
 
 void frmTessaly::mnuHelpIndex_Click() {
   const QString problem = openDocument ? openDocument(ReadmePath()) : QString();
-  if (!problem.isEmpty()) csv_.reporter().Show(problem.toStdString(), Icon::None);
+  if (!problem.isEmpty()) reporter_.Show(problem.toStdString(), Icon::None);
 }
 
 void frmTessaly::mnuHelpAbout_Click() {
@@ -444,52 +353,28 @@ void frmTessaly::mnuNotesToJournal_Click() {
 
 void frmTessaly::FillCSVlv(const std::vector<std::u16string>& mRecFlds) {
   lvCSV->clear();
-  try {
+  Trap(reporter_, Icon::Exclamation, [&] {
     for (size_t position = 0; position < kCardColumns; ++position) {
       const QString name = FromUtf16(At(mRecFlds, position));
-      auto* item = new QTreeWidgetItem(lvCSV);
-      item->setText(0, name);
+      (new QTreeWidgetItem(lvCSV))->setText(0, name);
     }
-  } catch (...) {
-    ReportCaught(csv_.reporter(), Icon::Exclamation);
-  }
+    return true;
+  });
 }
 
 void frmTessaly::FillTableListView() {
-  model_->Clear();
-  try {
-    const std::shared_ptr<dao::Recordset> rst = csv_.mRst;
-    if (rst) {
-      if (!model_->HasColumns()) {
-        QStringList headers{QStringLiteral("Index")};
-        const int16_t count = rst->FieldCount();
-        for (int16_t position = 0; position < count; ++position) {
-          headers.append(QString::fromStdString(rst->FieldName(position)));
-        }
-        model_->SetColumns(headers);
-        const TwipsScale twips(*this);
-        lvMDB->setColumnWidth(0, twips.X(kIndexColumnWidth));
-        for (int column = 1; column < headers.size(); ++column) {
-          lvMDB->setColumnWidth(column, twips.X(kFieldColumnWidth));
-        }
-      }
-      model_->SetRecordset(rst);
+  const bool firstFill = model_->columnCount() == 0;
+  model_->Reset();
+  if (firstFill) {
+    const TwipsScale twips(*this);
+    lvMDB->setColumnWidth(0, twips.X(kIndexColumnWidth));
+    for (int column = 1; column < model_->columnCount(); ++column) {
+      lvMDB->setColumnWidth(column, twips.X(kFieldColumnWidth));
     }
-  } catch (...) {
-    ReportCaught(csv_.reporter(), Icon::Exclamation);
   }
   lvMDB->viewport()->update();
   // Input queued during the conversion is handled before Save as is offered.
   QCoreApplication::processEvents();
-}
-
-bool frmTessaly::ListContactFolders() {
-  return tessaly::ListContactFolders(csv_.mOlApp, lvCSV, csv_.reporter());
-}
-
-void frmTessaly::ReportListFailure(int number, const QString& description) {
-  ReportFailure(csv_.reporter(), Failure(number, description.toStdString()), Icon::Exclamation);
-  UpdateActions();  // reading may have found the database damaged
 }
 
 QString ReadmePath() {

@@ -4,8 +4,12 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "session/session_view.h"
 
 class QAction;
 class QLabel;
@@ -19,30 +23,39 @@ namespace tessaly {
 class CardTableModel;
 class FileDialogs;
 class Reporter;
+class Session;
 class frmAbt;
 class modCSV;
 
-// The main window: Open, Parse records, Save as and Exit over the converter, the
-// export's field names in lvCSV and the converted records in lvMDB.
-class frmTessaly : public QMainWindow {
+// The main window: menus, toolbar, status bar and the two lists over the session,
+// which runs every command; the window draws what it is told.
+class frmTessaly : public QMainWindow, public SessionView {
   Q_OBJECT
 
  public:
-  frmTessaly(modCSV& csv, FileDialogs& dialogs, QWidget* parent = nullptr);
+  frmTessaly(modCSV& csv, Reporter& reporter, FileDialogs& dialogs, QWidget* parent = nullptr);
   ~frmTessaly() override;
 
   void FillCSVlv(const std::vector<std::u16string>& mRecFlds);
   void FillTableListView();
-  // Appends Outlook's top-level folders to lvCSV; no command calls it.
-  bool ListContactFolders();
 
   // The status bar panel or toolbar button with this key, or nullptr. A button is
   // the very action of its menu item.
   QLabel* Panel(const QString& key) const;
   QAction* Button(const QString& key) const;
 
-  // Enables each command as the state allows; every command ends with it.
-  void UpdateActions();
+  Session& session() { return *session_; }
+
+  // SessionView.
+  void ShowFieldNames(const std::vector<std::u16string>& names) override;
+  void ShowRecords(const RecordList& records) override;
+  void SetPanel(tessaly::Panel panel, const std::string& text, const std::string& toolTip) override;
+  void SetBusy(bool busy) override;
+  void EnableCommands(const CommandState& state) override;
+  std::optional<std::string> AskOpenPath(const FileChoice& choice) override;
+  std::optional<std::string> AskSavePath(const FileChoice& choice) override;
+  void RunOnUiThread(std::function<void()> task) override;
+  void Quit() override;
 
   // Edit > Notes to Journal runs this; the program sets it.
   std::function<void()> onNotesToJournal;
@@ -73,7 +86,6 @@ class frmTessaly : public QMainWindow {
   void mnuNotesToJournal_Click();
   void mnuHelpIndex_Click();
   void mnuHelpAbout_Click();
-  void Toolbar1_ButtonClick(const QString& key);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -86,27 +98,13 @@ class frmTessaly : public QMainWindow {
   void CreateLists();
   void Form_Load();
   void Form_Resize();
-  void ReportListFailure(int number, const QString& description);
-  // ConvertCardFile on a thread of its own while this one keeps the window alive and
-  // shows the progress.
-  bool ConvertAside();
 
-  modCSV& csv_;
   FileDialogs& dialogs_;
-  // The user's, for the About box: it may outlive a conversion's relay.
   Reporter& reporter_;
   QPointer<frmAbt> about_;
   CardTableModel* model_ = nullptr;
   std::vector<QLabel*> panels_;
-
-  // An opened export waits for its conversion.
-  bool exportUnconverted_ = false;
-  // lvMDB lists what the temporary database holds.
-  bool listShowsDatabase_ = false;
-  // A conversion runs: the converter is its thread's until it ends.
-  bool converting_ = false;
-  // The window was asked to close during a conversion; it closes at its end.
-  bool closeRequested_ = false;
+  std::unique_ptr<Session> session_;
 
   // Sizes at load, in pixels.
   int mCsvHeight = 0;

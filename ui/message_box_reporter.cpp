@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QMessageBox>
 
+#include "session/status_texts.h"
+
 namespace tessaly {
 
 namespace {
@@ -29,6 +31,10 @@ void MessageBoxReporter::Show(const std::string& text, Icon icon) {
   // Descriptions may hold '<' or '&' from file names; never read them as markup.
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+void MessageBoxReporter::ShowAt(const std::string& text, Icon icon, const LineRef& where) {
+  Show(text + "\n" + status::LineOf(where), icon);
 }
 
 bool MessageBoxReporter::ShowCard(const std::string& text, Icon icon, const CardRef& card) {

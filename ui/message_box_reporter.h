@@ -17,6 +17,8 @@ class MessageBoxReporter : public Reporter {
 
   void Show(const std::string& text, Icon icon) override;
   bool ShowCard(const std::string& text, Icon icon, const CardRef& card) override;
+  // The line and the export's file name go on a second line.
+  void ShowAt(const std::string& text, Icon icon, const LineRef& where) override;
 
  private:
   QPointer<QWidget> parent_;

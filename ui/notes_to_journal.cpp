@@ -1,7 +1,5 @@
 #include "ui/notes_to_journal.h"
 
-#include <QTreeWidget>
-
 #include "engine/modCSV.h"
 #include "outlook/outlook.h"
 #include "platform/failure.h"
@@ -10,12 +8,12 @@
 
 namespace tessaly {
 
-void NotesToJournal(std::shared_ptr<outlook::Application>& mOlApp,
-                    std::shared_ptr<outlook::NameSpace>& mOlNs, Reporter& reporter) {
+void NotesToJournal(modCSV& csv, Reporter& reporter) {
   try {
-    mOlApp = outlook::CreateOutlookApplication();
-    mOlNs = mOlApp->GetNamespace("MAPI");
-    frmExFolders dialog(mOlNs, reporter);
+    std::shared_ptr<outlook::Application> app = outlook::CreateOutlookApplication();
+    std::shared_ptr<outlook::NameSpace> ns = app->GetNamespace("MAPI");
+    csv.SetOutlook(app, ns);
+    frmExFolders dialog(csv.mOlNs(), reporter);
     dialog.exec();
   } catch (const Failure& failure) {
     ReportFailure(reporter, failure, Icon::Exclamation);
@@ -26,7 +24,7 @@ bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp,
                         const std::function<void(const std::string& name)>& addItem,
                         Reporter& reporter) {
   try {
-    if (!mOlApp) throw Failure(outlook::err::kObjectNotSet, outlook::err::kObjectNotSetText);
+    if (!mOlApp) throw ObjectNotSet("Outlook is not connected");
     const auto ns = mOlApp->GetNamespace("MAPI");
     for (const auto& folder : ns->Folders()) {
       if (folder->ItemsCount() > 0) addItem(folder->Name());
@@ -39,18 +37,8 @@ bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp,
   }
 }
 
-bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp, QTreeWidget* lvCSV,
-                        Reporter& reporter) {
-  return ListContactFolders(
-      mOlApp,
-      [lvCSV](const std::string& name) {
-        new QTreeWidgetItem(lvCSV, QStringList{QString::fromStdString(name)});
-      },
-      reporter);
-}
-
 void ConnectNotesToJournal(frmTessaly& window, modCSV& csv, Reporter& reporter) {
-  window.onNotesToJournal = [&csv, &reporter] { NotesToJournal(csv.mOlApp, csv.mOlNs, reporter); };
+  window.onNotesToJournal = [&csv, &reporter] { NotesToJournal(csv, reporter); };
 }
 
 }  // namespace tessaly

@@ -8,8 +8,6 @@
 
 #include "platform/reporter.h"
 
-class QTreeWidget;
-
 namespace tessaly {
 
 namespace outlook {
@@ -20,20 +18,16 @@ class NameSpace;
 class frmTessaly;
 class modCSV;
 
-// Connects to Outlook into the module's references (each replaced only once its
-// new object is there) and shows the folder dialog modally until it is closed.
+// Connects to Outlook into the module's references (both replaced only once the
+// new objects are there) and shows the folder dialog modally until it is closed.
 // Failures are reported with the exclamation icon, and then no dialog is shown.
-void NotesToJournal(std::shared_ptr<outlook::Application>& mOlApp,
-                    std::shared_ptr<outlook::NameSpace>& mOlNs, Reporter& reporter);
+void NotesToJournal(modCSV& csv, Reporter& reporter);
 
 // Hands the name of each top-level folder of a namespace of its own to `addItem`:
 // once when it holds items, once more when it is a contact folder. False, after a
 // report with the exclamation icon, when the listing stopped on a failure.
 bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp,
                         const std::function<void(const std::string& name)>& addItem,
-                        Reporter& reporter);
-// The same, adding the names at the end of lvCSV.
-bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp, QTreeWidget* lvCSV,
                         Reporter& reporter);
 
 // Routes the main window's Edit > Notes to Journal to the folder dialog.

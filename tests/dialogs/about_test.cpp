@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <algorithm>
+#include <climits>
 
 #include "platform/failure.h"
 #include "tests/support/recording_reporter.h"
 #include "ui/frmAbt.h"
+#include "ui/twips_geometry.h"
 
 namespace tessaly {
 namespace {
@@ -53,6 +58,123 @@ TEST_F(AboutTest, LabelsPlatformAndBuild) {
   }
   ASSERT_EQ(reporter_.Texts(), std::vector<std::string>{"Err 5 No version"});
   EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
+}
+
+// The text of a control and the room the control gives it, each measured with the
+// control's own font.
+struct TextAndRoom {
+  QWidget* control;
+  QSize text;
+  QSize room;
+};
+
+std::vector<TextAndRoom> TextsAndRooms(const frmAbt& box) {
+  std::vector<TextAndRoom> all;
+  for (QPushButton* button : {box.cmdOK, box.cmdSysInfo}) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    if (button->autoDefault()) option.features |= QStyleOptionButton::AutoDefaultButton;
+    if (button->isDefault()) option.features |= QStyleOptionButton::DefaultButton;
+    const QRect inside =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    all.push_back({button, QFontMetrics(button->font()).size(Qt::TextShowMnemonic, button->text()),
+                   inside.size()});
+  }
+  for (QLabel* label :
+       {box.lblDisclaimer, box.lblTitle, box.lblVersion, box.lblWinVer, box.lblBuild}) {
+    const QFontMetrics metrics(label->font());
+    QSize text = metrics.boundingRect(QRect(), int(label->alignment()), label->text()).size();
+    for (const QString& line : label->text().split('\n')) {
+      text.setWidth(std::max(text.width(), metrics.horizontalAdvance(line)));
+    }
+    all.push_back({label, text, label->contentsRect().size()});
+  }
+  return all;
+}
+
+TEST_F(AboutTest, EveryTextShowsWholeInsideTheBox) {
+  const AboutServices cases[] = {
+      {},
+      Version("A platform with a rather longer name than Linux", INT_MIN),
+  };
+  for (const AboutServices& services : cases) {
+    const frmAbt& box = Show(services);
+    const auto all = TextsAndRooms(box);
+    for (const auto& [control, text, room] : all) {
+      SCOPED_TRACE(control->objectName().toStdString());
+      EXPECT_LE(text.width(), room.width());
+      EXPECT_LE(text.height(), room.height());
+      EXPECT_TRUE(box.rect().contains(control->geometry())) << box.size().width();
+      for (const TextAndRoom& other : all) {
+        if (other.control != control) {
+          EXPECT_FALSE(control->geometry().intersects(other.control->geometry()))
+              << other.control->objectName().toStdString();
+        }
+      }
+    }
+    // The buttons stay one above the other, alike in width.
+    EXPECT_EQ(box.cmdOK->x(), box.cmdSysInfo->x());
+    EXPECT_EQ(box.cmdOK->width(), box.cmdSysInfo->width());
+    EXPECT_LT(box.cmdOK->geometry().bottom(), box.cmdSysInfo->y());
+    delete box_;
+  }
+}
+
+TEST_F(AboutTest, ControlsWhoseTextFitsKeepTheirDesign) {
+  // In the order of TextsAndRooms, and the box last.
+  const auto designOf = [](const frmAbt& box) {
+    const TwipsScale twips(box);
+    const auto rect = [&](int left, int top, int width, int height) {
+      return QRect(twips.Point(left, top), twips.Size(width, height));
+    };
+    return std::vector<QRect>{rect(4020, 2625, 1185, 360), rect(4020, 3075, 1185, 345),
+                              rect(255, 2625, 3630, 825),  rect(900, 120, 3285, 240),
+                              rect(900, 360, 2625, 225),   rect(4380, 120, 1035, 195),
+                              rect(4020, 360, 1395, 195),  rect(0, 0, 5460, 3555)};
+  };
+
+  // In a font small enough for the design, everything stands as designed.
+  const QFont font = QApplication::font();
+  QFont small = font;
+  small.setPointSizeF(5);
+  QApplication::setFont(small);
+  const frmAbt& fitting = Show({});
+  QApplication::setFont(font);
+  std::vector<QRect> design = designOf(fitting);
+  EXPECT_EQ(fitting.rect(), design.back());
+  for (size_t i = 0; const TextAndRoom& control : TextsAndRooms(fitting)) {
+    EXPECT_EQ(control.control->geometry(), design[i++])
+        << control.control->objectName().toStdString();
+  }
+  delete box_;
+
+  // In the system's font a label whose text fits keeps its design, and so does a
+  // button but for the width it shares with the other; the buttons move aside only
+  // as far as the maker's lines ask.
+  for (const AboutServices& services : {AboutServices{}, Version(std::string(60, 'W'), INT_MIN)}) {
+    const frmAbt& box = Show(services);
+    design = designOf(box);
+    for (size_t i = 0; const auto& [control, text, room] : TextsAndRooms(box)) {
+      const QRect& placed = design[i++];
+      SCOPED_TRACE(control->objectName().toStdString());
+      const QSize needed = text + control->size() - room;
+      if (needed.boundedTo(placed.size()) == needed) {
+        if (qobject_cast<QLabel*>(control)) {
+          EXPECT_EQ(control->geometry(), placed);
+        } else {
+          EXPECT_EQ(control->y(), placed.y());
+          EXPECT_EQ(control->height(), placed.height());
+        }
+      }
+      EXPECT_GE(control->x(), placed.x());
+      EXPECT_GE(control->width(), placed.width());
+    }
+    const QRect &ok = design[0], &disclaimer = design[2];
+    EXPECT_EQ(box.cmdOK->x(), std::max(ok.x(), box.lblDisclaimer->geometry().right() + ok.left() -
+                                                   disclaimer.right()));
+    delete box_;
+  }
 }
 
 TEST_F(AboutTest, CentredOverTheMainWindowAlsoOffScreen) {

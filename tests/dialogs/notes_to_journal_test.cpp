@@ -75,7 +75,7 @@ class NotesToJournalTest : public testing::Test {
   test::RecordingReporter reporter_;
   modCSV csv_{reporter_};
   QtFileDialogs dialogs_;  // never asked
-  frmTessaly window_{csv_, dialogs_};
+  frmTessaly window_{csv_, reporter_, dialogs_};
 };
 
 TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
@@ -83,8 +83,8 @@ TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
   ASSERT_TRUE(Run([](frmExFolders& dialog) { Leave(dialog, "00000000FULL"); }));
   ASSERT_TRUE(Run([](frmExFolders& dialog) { EXPECT_EQ(dialog.Panel("Contact")->text(), ""); }));
   EXPECT_TRUE(reporter_.reports.empty());
-  const auto app = csv_.mOlApp;
-  const auto ns = csv_.mOlNs;
+  const auto app = csv_.mOlApp();
+  const auto ns = csv_.mOlNs();
   ASSERT_TRUE(app && ns);
 
   for (const QByteArray& store :
@@ -96,7 +96,7 @@ TEST_F(NotesToJournalTest, DialogLoadedAnewUntilOutlookIsUnavailable) {
     EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
     EXPECT_EQ(reporter_.reports[0].text.rfind("Err 429 Outlook is not available (", 0), 0u)
         << reporter_.reports[0].text;
-    EXPECT_TRUE(csv_.mOlApp == app && csv_.mOlNs == ns);
+    EXPECT_TRUE(csv_.mOlApp() == app && csv_.mOlNs() == ns);
     EXPECT_EQ(window_.lvCSV->topLevelItemCount(), 0);
   }
 }
@@ -150,14 +150,6 @@ TEST_F(NotesToJournalTest, ListContactFolders) {
   EXPECT_TRUE(ListContactFolders(outlook::CreateOutlookApplication(), add, reporter_));
   EXPECT_EQ(names, QStringList({"Cards", "Cards", "Inbox", "No cards"}));
   EXPECT_EQ(reporter_.reports.size(), 1u);
-
-  // The window's own listing goes after what lvCSV already holds.
-  new QTreeWidgetItem(window_.lvCSV, QStringList{"Company"});
-  csv_.mOlApp = outlook::CreateOutlookApplication();
-  EXPECT_TRUE(window_.ListContactFolders());
-  ASSERT_EQ(window_.lvCSV->topLevelItemCount(), 5);
-  EXPECT_EQ(window_.lvCSV->topLevelItem(0)->text(0), "Company");
-  EXPECT_EQ(window_.lvCSV->topLevelItem(4)->text(0), "No cards");
 }
 
 }  // namespace

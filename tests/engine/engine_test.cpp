@@ -37,9 +37,9 @@ class EngineTest : public ScratchFolderTest {
   bool Parse(const std::string& line) { return m.ParseCardLine(U16(line)); }
   std::vector<Row> Rows() {
     std::vector<Row> rows;
-    if (m.mRst->RecordCount() == 0) return rows;
-    for (m.mRst->MoveFirst(); !m.mRst->IsEOF(); m.mRst->MoveNext())
-      rows.push_back(RecordsetRow(*m.mRst));
+    if (m.mRst()->RecordCount() == 0) return rows;
+    for (m.mRst()->MoveFirst(); !m.mRst()->IsEOF(); m.mRst()->MoveNext())
+      rows.push_back(RecordsetRow(*m.mRst()));
     return rows;
   }
   std::vector<std::u16string> Lines(const std::string& bytes) {
@@ -92,17 +92,17 @@ TEST_F(EngineTest, LineStates) {
   // One quote goes from column 1 and from column 47; blanks, doubled quotes,
   // commas and separators past the 46th stay.
   ASSERT_TRUE(Parse(RecordLine({{1, "\"abc"}, {2, " a \"\"b\"\", c "}, {47, "x\",\"y"}})));
-  ASSERT_EQ(m.mCardRec.Flds.size(), 47u);
-  EXPECT_EQ(m.mCardRec.Flds[0], u"\"abc");
-  EXPECT_EQ(m.mCardRec.Flds[1], u" a \"\"b\"\", c ");
-  EXPECT_EQ(m.mCardRec.Flds[46], u"x\",\"y");
+  ASSERT_EQ(m.mCardRec().Flds.size(), 47u);
+  EXPECT_EQ(m.mCardRec().Flds[0], u"\"abc");
+  EXPECT_EQ(m.mCardRec().Flds[1], u" a \"\"b\"\", c ");
+  EXPECT_EQ(m.mCardRec().Flds[46], u"x\",\"y");
   ASSERT_TRUE(Parse(" " + RecordLine({{1, "T"}})));
-  EXPECT_EQ(m.mCardRec.Flds[0], u" \"T");
+  EXPECT_EQ(m.mCardRec().Flds[0], u" \"T");
 
   // 10 separators continue column 47; 11 make a record line, which is too short.
   const std::string ten = kTooShort.substr(0, kTooShort.size() - 4);
   ASSERT_TRUE(Parse(ten));
-  EXPECT_EQ(m.mCardRec.Flds[46], u"\r\n" + U16(ten));
+  EXPECT_EQ(m.mCardRec().Flds[46], u"\r\n" + U16(ten));
   EXPECT_EQ(Rows().size(), 1u);
   EXPECT_FALSE(Parse(kTooShort));
   EXPECT_EQ(Rows().size(), 2u);  // the held card was written first
@@ -145,8 +145,8 @@ TEST_F(EngineTest, CardsBecomeRowsAndBadCardsAreDropped) {
                                   RowOf({{3, " "}, {26, " x12"}, {27, " x12"}}), RowOf({{3, " "}}),
                                   RowOf({{3, "postal"}, {17, std::string(16, '9')}}),
                                   RowOf({{3, "last"}, {36, "held"}})));
-  EXPECT_EQ(m.mCardsWritten, 7);
-  EXPECT_EQ(m.mCardsFailed, 5);
+  EXPECT_EQ(m.LastRun().cardsWritten, 7);
+  EXPECT_EQ(m.LastRun().cardsFailed, 5);
   const std::string tooLong = "Err " + std::to_string(dao::err::kFieldTooSmall) + " ";
   EXPECT_THAT(reporter.Texts(),
               ElementsAre(StartsWith(tooLong), StartsWith(tooLong), StartsWith(tooLong),
@@ -277,9 +277,9 @@ TEST_F(EngineTest, SaveReplacesTheDestinationWholeOrNotAtAll) {
   // The database left open is closed, then copied over the existing file.
   WriteFile(Path("out.mdb"), "old contents");
   ASSERT_TRUE(m.SaveCardDatabase(Path("out.mdb")));
-  EXPECT_FALSE(m.mDbOpen);
-  EXPECT_FALSE(m.mCardFileOpen);
-  const std::string saved = ReadFile(m.mTempDbPath);
+  EXPECT_FALSE(m.mDbOpen());
+  EXPECT_FALSE(m.mCardFileOpen());
+  const std::string saved = ReadFile(m.mTempDbPath());
   EXPECT_EQ(ReadFile(Path("out.mdb")), saved);
 
   WriteFile(Path("readonly.mdb"), "keep me");

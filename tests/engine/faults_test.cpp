@@ -12,7 +12,7 @@
 
 #include <csignal>
 
-#include "engine/convert_command.h"
+#include "session/convert_command.h"
 #include "engine/modCSV.h"
 #include "engine_test_support.h"
 #include "platform/file_seam.h"
@@ -158,14 +158,14 @@ TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
       EXPECT_FALSE(m.ConvertCardFile());
     }
     EXPECT_THAT(reporter.Texts(), ElementsAre(StartsWith("Err 3043 Writing database")));
-    EXPECT_EQ(m.mCardsFailed, 0);
-    EXPECT_GT(m.mCardsWritten, 0);
+    EXPECT_EQ(m.LastRun().cardsFailed, 0);
+    EXPECT_GT(m.LastRun().cardsWritten, 0);
     if (!last) {
-      EXPECT_LT(m.mCardsWritten, kMany);
+      EXPECT_LT(m.LastRun().cardsWritten, kMany);
     }
   }
   reporter.reports.clear();
-  EXPECT_TRUE(m.mDbDamaged);
+  EXPECT_TRUE(m.DatabaseDamaged());
   for (int attempt = 0; attempt < 2; ++attempt) {
     EXPECT_FALSE(m.SaveCardDatabase(Path("dest/out.mdb")));
     EXPECT_THAT(reporter.Texts().back(), HasSubstr("incomplete"));
@@ -176,7 +176,7 @@ TEST_F(FaultTest, ALostWriteEndsTheRunAndBlocksEverySave) {
   // A new conversion, not a mere new database, lifts the ban.
   ASSERT_TRUE(m.OpenCardFile(Path("in.csv"), names));
   ASSERT_TRUE(m.ConvertCardFile());
-  EXPECT_FALSE(m.mDbDamaged);
+  EXPECT_FALSE(m.DatabaseDamaged());
   EXPECT_TRUE(m.SaveCardDatabase(Path("dest/out.mdb")));
   EXPECT_EQ(CardRowCount(Path("dest/out.mdb")), size_t{kCards});
 }
@@ -222,7 +222,7 @@ TEST_F(FaultTest, WritesTheSystemRefusesFailTheRunOrTheSave) {
     ASSERT_TRUE(m.OpenCardFile(Path("in.csv"), names));
     ASSERT_TRUE(m.ConvertCardFile());
     m.CloseCardDatabase();  // its pages are on disk before the child copies them
-    ASSERT_GT(std::filesystem::file_size(m.mTempDbPath), 2 * kLimit);
+    ASSERT_GT(std::filesystem::file_size(m.mTempDbPath()), 2 * kLimit);
     const Limited save = UnderFileSizeLimit(kLimit, Path("save.log"), [&](std::string& said) {
       const bool saved = m.SaveCardDatabase(out);
       for (const auto& text : reporter.Texts()) said += "report: " + text + "\n";
@@ -265,7 +265,7 @@ TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
     if (kWindows) {
       // Windows lets nobody remove or replace either file while it is held open.
       std::error_code denied;
-      std::filesystem::remove(removeLock ? TempFolder() + "\\~trns.lock" : first.mTempDbPath,
+      std::filesystem::remove(removeLock ? TempFolder() + "\\~trns.lock" : first.mTempDbPath(),
                               denied);
       EXPECT_TRUE(denied);
       continue;
@@ -275,8 +275,8 @@ TEST_F(FaultTest, LockOrDatabaseReplacedDuringARun) {
       ASSERT_TRUE(second.OpenCardFile(Path("other.csv"), names));
       ASSERT_TRUE(second.ConvertCardFile()) << PrintToString(otherReporter.Texts());
     } else {
-      std::filesystem::remove(first.mTempDbPath);
-      WriteFile(first.mTempDbPath, "another database");
+      std::filesystem::remove(first.mTempDbPath());
+      WriteFile(first.mTempDbPath(), "another database");
     }
     WriteFile(Path("dest/out.mdb"), "old contents");
     EXPECT_FALSE(first.SaveCardDatabase(Path("dest/out.mdb")));

@@ -34,10 +34,11 @@ class SaveAheadTest : public ScratchFolderTest {
   Outcome ConvertAndSave(const std::string& target, const std::string& to) {
     RecordingReporter reporter;
     modCSV m(reporter);
-    m.mSaveTarget = target;
     std::vector<std::u16string> names;
     Outcome o;
-    if (m.OpenCardFile(export_, names)) o.converted = m.ConvertCardFile();
+    RunOptions options;
+    options.saveTarget = target;
+    if (m.OpenCardFile(export_, names)) o.converted = m.ConvertCardFile(options);
     const size_t before = reporter.reports.size();
     if (o.converted) o.saved = m.SaveCardDatabase(to);
     const std::vector<std::string> texts = reporter.Texts();

@@ -124,8 +124,8 @@ TEST_F(SystemFilesTest, NamesOutsideAscii) {
   const JetFileFacts facts = CheckJetBytes(Bytes(out), {.keepRows = true});
   ASSERT_NE(facts.Table("tblCardData"), nullptr);
   EXPECT_THAT(facts.Table("tblCardData")->Column("LastName"), ElementsAre("Jos\u00e9"));
-  EXPECT_THAT(m.mTempDbPath, StartsWith(Utf8Of(temp)));
-  EXPECT_TRUE(std::filesystem::exists(FromUtf8(m.mTempDbPath)));
+  EXPECT_THAT(m.mTempDbPath(), StartsWith(Utf8Of(temp)));
+  EXPECT_TRUE(std::filesystem::exists(FromUtf8(m.mTempDbPath())));
 }
 
 // Only a lock another process holds is "in use"; a missing folder or a lock file

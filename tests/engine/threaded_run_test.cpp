@@ -33,11 +33,12 @@ class ThreadedRunTest : public ScratchFolderTest {
   Outcome Convert(const std::string& bytes, bool oneThread) {
     RecordingReporter reporter;
     modCSV m(reporter);
-    m.mOneThread = oneThread;
     std::vector<std::u16string> names;
     Outcome o;
     if (!m.OpenCardFile(In(bytes), names)) return o;
-    o.converted = m.ConvertCardFile();
+    RunOptions options;
+    options.oneThread = oneThread;
+    o.converted = m.ConvertCardFile(options);
     const std::string saved = Path(oneThread ? "one.mdb" : "two.mdb");
     if (o.converted && m.SaveCardDatabase(saved)) o.file = ReadFile(saved);
     for (const auto& r : reporter.reports) {
@@ -47,10 +48,10 @@ class ThreadedRunTest : public ScratchFolderTest {
                              std::to_string(r.card->ordinal) + " " + r.card->name;
       }
     }
-    o.written = m.mCardsWritten;
-    o.failed = m.mCardsFailed;
-    o.lastLine = m.mLastLine;
-    o.byField = m.mFieldFailures;
+    o.written = m.LastRun().cardsWritten;
+    o.failed = m.LastRun().cardsFailed;
+    o.lastLine = m.LastRun().lastLine;
+    o.byField = m.LastRun().fieldFailures;
     return o;
   }
   const jet::ScopedJetDate date_{45000.5};
@@ -128,8 +129,8 @@ TEST_F(ThreadedRunTest, NoMoreCardMessagesForTheRestOfTheRun) {
     reporter.reports.clear();
     ASSERT_TRUE(m.OpenCardFile(In(bytes), names));
     EXPECT_FALSE(m.ConvertCardFile());
-    EXPECT_EQ(m.mCardsFailed, 14);
-    EXPECT_EQ(m.mFieldFailures[4] + m.mFieldFailures[33], 14);  // Company, Birthday
+    EXPECT_EQ(m.LastRun().cardsFailed, 14);
+    EXPECT_EQ(m.LastRun().fieldFailures[4] + m.LastRun().fieldFailures[33], 14);  // Company, Birthday
     ASSERT_EQ(reporter.reports.size(), 3u) << run;
     EXPECT_TRUE(reporter.reports[0].card.has_value());
     EXPECT_EQ(reporter.reports[0].card->ordinal, 7);

@@ -17,13 +17,18 @@ class RecordingReporter : public Reporter {
     std::string text;
     Icon icon;
     std::optional<CardRef> card;
+    std::optional<LineRef> at;  // a message about a line that did not parse
   };
   void Show(const std::string& text, Icon icon) override {
-    reports.push_back({text, icon, std::nullopt});
+    reports.push_back({text, icon, std::nullopt, std::nullopt});
+    if (whenShown) whenShown();
+  }
+  void ShowAt(const std::string& text, Icon icon, const LineRef& where) override {
+    reports.push_back({text, icon, std::nullopt, where});
     if (whenShown) whenShown();
   }
   bool ShowCard(const std::string& text, Icon icon, const CardRef& card) override {
-    reports.push_back({text, icon, card});
+    reports.push_back({text, icon, card, std::nullopt});
     if (whenShown) whenShown();
     return !noMoreCardMessages;
   }

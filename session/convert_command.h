@@ -11,6 +11,9 @@
 
 namespace tessaly {
 
+// The export path that reads standard input.
+inline constexpr const char* kStandardInputName = "-";
+
 inline constexpr int kExitConverted = 0;
 inline constexpr int kExitFailed = 1;
 
