@@ -8,14 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/convert_command.h"
 #include "platform/console.h"
 #include "platform/file.h"
+#include "platform/file_replace.h"
 #include "platform/reporter.h"
-
-#ifndef TESSALY_VERSION
-#define TESSALY_VERSION "1.2.0"
-#endif
+#include "session/convert_command.h"
+#include "tessaly/version.h"
 
 namespace {
 
@@ -23,13 +21,21 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "Usage: tessaly-convert EXPORT OUTPUT.mdb\n"
-    "Converts an Orvane card export (comma-separated, Windows-1252) into a Jet 4\n"
-    "database with the table tblCardData, and saves it as OUTPUT.mdb, replacing a\n"
-    "file of that name.\n"
+    "Converts an Orvane card export (comma-separated, Windows-1252, CR LF line\n"
+    "ends) into a Jet 4 database with the table tblCardData, and saves it as\n"
+    "OUTPUT.mdb, replacing a file of that name. An EXPORT of - is read from the\n"
+    "standard input (a file named - is ./-).\n"
     "\n"
-    "Messages go to stderr as \"Err <number> <description>\", one per line; the\n"
-    "outcome and the counts of cards written and failed go to stdout. Nothing is\n"
-    "written to OUTPUT.mdb unless the whole export was converted.\n"
+    "OUTPUT.mdb is checked before the export is read: its folder must exist and\n"
+    "take new files from you, and it must not be a folder, a device, a FIFO, a\n"
+    "socket or the export itself (a link to a file is followed).\n"
+    "\n"
+    "Messages go to stderr, one per line: about a line of the export as\n"
+    "\"EXPORT:LINE: Err <number> <description>\" (the standard input is <stdin>;\n"
+    "a card the database refuses ends in \"(card N: Name)\"), any other as\n"
+    "\"tessaly-convert: Err <number> <description>\" or \"tessaly-convert: warning:\n"
+    "...\". The outcome and the counts of cards written and failed go to stdout.\n"
+    "Nothing is written to OUTPUT.mdb unless the whole export was converted.\n"
     "\n"
     "Exit status: 0 converted and saved; 1 not converted or not saved; 2 bad usage.\n"
     "A card the database refuses (a value too long, a date it cannot read) is\n"
@@ -40,21 +46,28 @@ const char kUsage[] =
     "  --help     show this text\n"
     "  --version  show the version\n";
 
+constexpr const char* kProgram = "tessaly-convert: ";
+
 // Messages of the window, one line each on stderr; a progress line, when shown,
 // is cleared first.
 class StderrReporter : public tessaly::Reporter {
  public:
-  void Show(const std::string& text, tessaly::Icon /*icon*/) override { Write(text); }
+  // Warnings ("warning: ...") too.
+  void Show(const std::string& text, tessaly::Icon /*icon*/) override { Write(kProgram + text); }
 
   // As compilers write it, so an editor can jump to the card:
   // "EXPORT.csv:120: Err ... (card 57: Ada Lovelace)".
   bool ShowCard(const std::string& text, tessaly::Icon /*icon*/,
                 const tessaly::CardRef& card) override {
-    std::string line = card.file + ":" + std::to_string(card.line) + ": " + text + " (card " +
-                       std::to_string(card.ordinal);
+    std::string line = At(card.file, card.line) + text + " (card " + std::to_string(card.ordinal);
     if (!card.name.empty()) line += ": " + card.name;
     Write(line + ")");
     return true;
+  }
+
+  void ShowAt(const std::string& text, tessaly::Icon /*icon*/,
+              const tessaly::LineRef& where) override {
+    Write(At(where.file, where.line) + text);
   }
 
   void Progress(uint64_t done, uint64_t total) {
@@ -73,6 +86,10 @@ class StderrReporter : public tessaly::Reporter {
     }
     line += '\n';
     std::fputs(line.c_str(), stderr);
+  }
+
+  static std::string At(const std::string& file, int64_t line) {
+    return file + ":" + std::to_string(line) + ": ";
   }
 
   void ClearProgress() {
@@ -95,9 +112,20 @@ int UsageError(const char* message) {
   return kExitUsage;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  const std::optional<tessaly::FileStatus> first = tessaly::StatusAt(a, true);
-  const std::optional<tessaly::FileStatus> second = tessaly::StatusAt(b, true);
+// Of the export: the standard input's file when it is "-".
+std::optional<tessaly::FileStatus> ExportStatus(const std::string& exportPath) {
+  if (exportPath != tessaly::kStandardInputName) return tessaly::StatusAt(exportPath, true);
+  tessaly::File in;
+  if (in.OpenStandardInput() != 0) return std::nullopt;
+  std::optional<tessaly::FileStatus> status = in.Status();
+  // A pipe's or a console's identity names no file.
+  if (status && status->kind != tessaly::FileKind::kRegular) status.reset();
+  return status;
+}
+
+bool SameFile(const std::string& exportPath, const std::string& outputPath) {
+  const std::optional<tessaly::FileStatus> first = ExportStatus(exportPath);
+  const std::optional<tessaly::FileStatus> second = tessaly::StatusAt(outputPath, true);
   return first && second && first->identity == second->identity;
 }
 
@@ -115,7 +143,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (!optionsDone && arg == "--version") {
-      std::puts("tessaly-convert " TESSALY_VERSION);
+      std::printf("tessaly-convert %s\n", tessaly::kVersion);
       return 0;
     } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
       return UsageError(("unknown option " + std::string(arg)).c_str());
@@ -131,13 +159,22 @@ int main(int argc, char** argv) {
     return UsageError("OUTPUT.mdb names the export file itself");
   }
 
+  StderrReporter reporter;
+  // A destination the save would refuse is refused before the export is read, not
+  // after a long conversion; the save checks again.
+  try {
+    (void)tessaly::CheckReplaceable(outputPath);
+  } catch (const tessaly::Failure& failure) {
+    tessaly::ReportFailure(reporter, failure, tessaly::Icon::Critical);
+    return tessaly::kExitFailed;
+  }
+
   // Messages for a file or a pipe go in blocks, not a system call each; every line
   // on stdout flushes them first, so the two streams keep their order.
   static char messageBuffer[size_t{1} << 16];
   if (!tessaly::IsTerminal(stderr)) {
     std::setvbuf(stderr, messageBuffer, _IOFBF, sizeof messageBuffer);
   }
-  StderrReporter reporter;
   tessaly::ConvertCommandIo io{reporter,
                                [&reporter](const std::string& line) {
                                  reporter.ClearProgress();

@@ -84,14 +84,14 @@ int main(int argc, char** argv) {
     tessaly::dao::DBEngine engine;
     auto db = engine.CreateWorkspace("", "admin", "", tessaly::dao::dbUseJet)
                   ->CreateDatabase(path, tessaly::dao::dbLangGeneral);
-    auto table = db->CreateTableDef("tblCardData");
+    auto table = db->CreateTableDef(tessaly::kCardTableName);
     for (const tessaly::CardField& card : tessaly::kCardFields) {
       auto field = table->CreateField(card.name, card.type, card.size);
       if (field->Type() != tessaly::dao::dbDate) field->SetAllowZeroLength(true);
       table->FieldsAppend(field);
     }
     db->TableDefsAppend(table);
-    auto rs = db->OpenRecordset("tblCardData");
+    auto rs = db->OpenRecordset(tessaly::kCardTableName);
     for (size_t n = 0; n < rows; ++n) {
       rs->AddNew();
       for (const auto& [position, text] : pool[n % pool.size()]) rs->SetValue(position, text);

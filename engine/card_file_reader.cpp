@@ -17,13 +17,26 @@ constexpr size_t kBlock = size_t{1} << 20;
 constexpr size_t kKeptPiecesCapacity = size_t{1} << 20;
 }  // namespace
 
-CardFileReader::CardFileReader(const std::string& path, CardInput /*input*/) : path_(path) {
-  if (const int error =
-          seam::Attempt(seam::FileOp::kExportOpen, [&] { return file_.OpenForReading(path); })) {
-    throw FileFailure(error, path);
+CardFileReader::CardFileReader(const std::string& path, CardInput input)
+    : path_(input == CardInput::kStandardInput ? kStandardInputPath : path) {
+  FileKind refused = FileKind::kRegular;
+  const int error = seam::Attempt(seam::FileOp::kExportOpen, [&] {
+    switch (input) {
+      case CardInput::kStandardInput:
+        return file_.OpenStandardInput();
+      case CardInput::kRegularFile:
+        return file_.OpenForReading(path, ReadFrom::kRegularFile, &refused);
+      case CardInput::kAnyFile:
+        break;
+    }
+    return file_.OpenForReading(path);
+  });
+  if (error != 0) {
+    throw refused != FileKind::kRegular ? NotRegularFileFailure(refused, path_)
+                                        : FileFailure(error, path_);
   }
   const std::optional<FileStatus> status = file_.Status();
-  if (!status) throw FileFailure(errno, path);
+  if (!status) throw FileFailure(errno, path_);
   size_ = status->kind == FileKind::kRegular ? status->size : 0;
   buffer_ = std::make_unique_for_overwrite<char[]>(kBlock);
   view_ = buffer_.get();

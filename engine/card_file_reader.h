@@ -26,8 +26,12 @@ class CardFileReader {
   // far smaller, and a file without line ends (a binary file) must not exhaust memory.
   static constexpr size_t kMaxLineBytes = size_t{64} << 20;
 
-  // Opens `path` for reading; throws Failure when it is missing, unreadable, a folder,
-  // or not what `input` allows.
+  // What Path() is when reading the standard input.
+  static constexpr const char* kStandardInputPath = "<stdin>";
+
+  // Opens `path` for reading (with kStandardInput, the standard input, `path` unused);
+  // throws Failure when it is missing, unreadable, a folder, or not what `input`
+  // allows.
   explicit CardFileReader(const std::string& path, CardInput input = CardInput::kAnyFile);
   // Reads `contents` as if it were the file `name`.
   CardFileReader(const std::string& name, std::string contents);
@@ -48,6 +52,7 @@ class CardFileReader {
 
   const std::string& Path() const { return path_; }
   uint64_t BytesRead() const { return consumed_ + pos_; }
+  // 0 when unknown: not a regular file.
   uint64_t Size() const { return size_; }
   // Lines read so far.
   int64_t LineNumber() const { return lines_; }

@@ -27,7 +27,24 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-enum class FileKind { kRegular, kFolder, kLink, kDevice, kFifo, kSocket, kOther };
+enum class FileKind {
+  kRegular,
+  kFolder,
+  kLink,
+  kDevice,
+  kFifo,  // a named or unnamed pipe
+  kSocket,
+  // A file the system makes up as it is read (/proc, /sys): regular by its mode,
+  // told apart only by File::OpenForReading.
+  kSystemFile,
+  kOther
+};
+
+// What File::OpenForReading accepts.
+enum class ReadFrom {
+  kAnything,     // whatever opens for reading: a pipe or a device too; a FIFO waits for a writer
+  kRegularFile,  // a regular file on disk only; anything else is refused, never waited on
+};
 
 struct FileStatus {
   FileKind kind = FileKind::kOther;
@@ -51,8 +68,15 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Opens for sequential and positioned reads. A folder fails with EISDIR.
-  int OpenForReading(const std::string& path);
+  // Opens for sequential and positioned reads. A folder fails with EISDIR. With
+  // ReadFrom::kRegularFile anything else fails at once with EINVAL, and what it is
+  // goes to *refused when given (left alone on any other failure); a link to a
+  // regular file is followed.
+  int OpenForReading(const std::string& path, ReadFrom from = ReadFrom::kAnything,
+                     FileKind* refused = nullptr);
+  // The program's standard input, as it is (no text mode), on a handle of its own:
+  // closing it leaves the standard input open. A folder fails with EISDIR.
+  int OpenStandardInput();
   // Creates path for reading and writing, refusing with EEXIST anything there, a
   // symbolic link included.
   int CreateNew(const std::string& path, uint32_t permissions = 0644);
@@ -109,6 +133,9 @@ std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks = f
                                    int* error = nullptr);
 // The folder part of path with its last separator, or "" for a bare name.
 std::string FolderOf(const std::string& path);
+// 0 when this user may create files in folder ("" is the current folder); else
+// ENOENT (missing), ENOTDIR (not a folder), EACCES or EROFS. Writes nothing.
+int CheckFolderTakesFiles(const std::string& folder);
 // A file, or a link, is at path; never fails.
 bool FileExists(const std::string& path);
 // The path with every link resolved, or empty.

@@ -48,6 +48,33 @@ Failure FileFailure(int errnum, const std::string& path, int32_t notFound) {
   return Failure(number, text + ": " + path);
 }
 
+std::string FileKindText(FileKind kind) {
+  switch (kind) {
+    case FileKind::kFolder:
+      return "a folder";
+    case FileKind::kDevice:
+      return "a device";
+    case FileKind::kFifo:
+#ifdef _WIN32
+      return "a pipe";
+#else
+      return "a FIFO";
+#endif
+    case FileKind::kSocket:
+      return "a socket";
+    case FileKind::kSystemFile:
+      return "a system file of /proc or /sys";
+    default:
+      return "";
+  }
+}
+
+Failure NotRegularFileFailure(FileKind kind, const std::string& path) {
+  const std::string what = FileKindText(kind);
+  return Failure(err::kPathFileAccess, "Path/File access error (not a regular file" +
+                                           (what.empty() ? "" : ": " + what) + "): " + path);
+}
+
 std::string SystemErrorText(int errnum) {
   return std::generic_category().message(errnum);
 }

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -16,7 +17,9 @@
 
 #ifdef __linux__
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <sys/ioctl.h>
+#include <sys/vfs.h>
 #endif
 
 #include "platform/file.h"
@@ -25,20 +28,19 @@ namespace tessaly {
 
 namespace {
 
+FileKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::kRegular;
+  if (S_ISDIR(mode)) return FileKind::kFolder;
+  if (S_ISLNK(mode)) return FileKind::kLink;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileKind::kDevice;
+  if (S_ISFIFO(mode)) return FileKind::kFifo;
+  if (S_ISSOCK(mode)) return FileKind::kSocket;
+  return FileKind::kOther;
+}
+
 FileStatus FromStat(const struct stat& st) {
   FileStatus status;
-  if (S_ISREG(st.st_mode))
-    status.kind = FileKind::kRegular;
-  else if (S_ISDIR(st.st_mode))
-    status.kind = FileKind::kFolder;
-  else if (S_ISLNK(st.st_mode))
-    status.kind = FileKind::kLink;
-  else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-    status.kind = FileKind::kDevice;
-  else if (S_ISFIFO(st.st_mode))
-    status.kind = FileKind::kFifo;
-  else if (S_ISSOCK(st.st_mode))
-    status.kind = FileKind::kSocket;
+  status.kind = KindOf(st.st_mode);
   status.size = static_cast<uint64_t>(st.st_size);
   status.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   status.permissions = static_cast<uint32_t>(st.st_mode & 07777);
@@ -51,6 +53,56 @@ int ErrorOr(bool ok) {
   return ok ? 0 : errno;
 }
 
+#ifdef __linux__
+// File systems whose files the kernel makes up as they are read: their sizes say
+// nothing, and some change or never end while read.
+bool OnSystemFileSystem(int fd) {
+  constexpr unsigned long kConfigFsMagic = 0x62656570;  // not in <linux/magic.h>
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case BPF_FS_MAGIC:
+    case EFIVARFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case SELINUX_MAGIC:
+    case SMACK_MAGIC:
+    case NSFS_MAGIC:
+    case BINFMTFS_MAGIC:
+    case kConfigFsMagic:
+      return true;
+    default:
+      return false;
+  }
+}
+#else
+bool OnSystemFileSystem(int /*fd*/) {
+  return false;
+}
+#endif
+
+// EINVAL with the kind for anything a regular-file-only open refuses; a folder is
+// EISDIR, as for any open.
+int Refuse(FileKind kind, FileKind* refused) {
+  if (kind == FileKind::kFolder) return EISDIR;
+  if (refused != nullptr) *refused = kind;
+  return EINVAL;
+}
+
+// A folder opens for reading on POSIX but cannot be read: EISDIR, and fd closed.
+int RefuseFolder(int& fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+  ::close(std::exchange(fd, -1));
+  return EISDIR;
+}
+
 // At offset when given, else where the file stands; a signal does not end either.
 int ReadOnce(int fd, void* data, size_t size, std::optional<uint64_t> offset, size_t& got) {
   got = 0;
@@ -61,7 +113,14 @@ int ReadOnce(int fd, void* data, size_t size, std::optional<uint64_t> offset, si
       got = static_cast<size_t>(n);
       return 0;
     }
-    if (errno != EINTR) return errno;
+    if (errno == EINTR) continue;
+    // A standard input another program made non-blocking (the flag belongs to the
+    // pipe, shared with it): waited on here instead.
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd ready{fd, POLLIN, 0};
+      if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+    }
+    return errno;
   }
 }
 
@@ -101,15 +160,38 @@ bool File::IsOpen() const {
   return fd_ >= 0;
 }
 
-int File::OpenForReading(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return errno;
-  struct stat st {};
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(std::exchange(fd_, -1));
-    return EISDIR;
+int File::OpenForReading(const std::string& path, ReadFrom from, FileKind* refused) {
+  if (from == ReadFrom::kAnything) {
+    // A terminal read from must not become the controlling one.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return fd_ >= 0 ? RefuseFolder(fd_) : errno;
   }
-  return 0;
+  // Told by its name where it can be: opening a device may act (a tape rewinds).
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    return Refuse(KindOf(st.st_mode), refused);
+  }
+  // Non-blocking, so that a FIFO put there meanwhile is not waited on either.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd_ < 0) return errno == EWOULDBLOCK ? EBUSY : errno;  // a lease another program holds
+  int error = 0;
+  if (::fstat(fd_, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = Refuse(KindOf(st.st_mode), refused);
+  } else if (OnSystemFileSystem(fd_)) {
+    error = Refuse(FileKind::kSystemFile, refused);
+  } else {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
+  }
+  if (error != 0) ::close(std::exchange(fd_, -1));
+  return error;
+}
+
+int File::OpenStandardInput() {
+  fd_ = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  return fd_ >= 0 ? RefuseFolder(fd_) : errno;
 }
 
 int File::CreateNew(const std::string& path, uint32_t permissions) {
@@ -278,6 +360,16 @@ std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks, in
   // Root may write anything; what counts is whether a plain write would go through.
   status.writable = status.writable && ::access(path.c_str(), W_OK) == 0;
   return status;
+}
+
+int CheckFolderTakesFiles(const std::string& folder) {
+  const char* at = folder.empty() ? "." : folder.c_str();
+  struct stat st {};
+  if (::stat(at, &st) != 0) return errno;
+  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  // As creating a file there would meet it: the effective user's rights, a
+  // read-only mount (EROFS).
+  return ErrorOr(::faccessat(AT_FDCWD, at, W_OK | X_OK, AT_EACCESS) == 0);
 }
 
 std::string ResolvedPath(const std::string& path) {

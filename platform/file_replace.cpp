@@ -20,19 +20,6 @@ using seam::FileOp;
 constexpr const char* kPartMark = ".tessaly-";
 constexpr const char* kPartEnd = ".part";
 
-const char* KindOf(FileKind kind) {
-  switch (kind) {
-    case FileKind::kDevice:
-      return "a device";
-    case FileKind::kFifo:
-      return "a FIFO";
-    case FileKind::kSocket:
-      return "a socket";
-    default:
-      return "not a regular file";
-  }
-}
-
 // Copies named "." + base + ".tessaly-<pid>-<n>.part" that a killed process left
 // behind; those of running processes are theirs to finish.
 void RemoveLeftovers(const std::string& folder, const std::string& base) {
@@ -60,6 +47,31 @@ void RemoveLeftovers(const std::string& folder, const std::string& base) {
 
 }  // namespace
 
+ReplaceTarget CheckReplaceable(const std::string& to) {
+  // A link at the destination is followed, so the file it names is the one replaced.
+  ReplaceTarget target{to, StatusAt(to)};
+  std::optional<FileStatus>& existing = target.existing;
+  if (existing && existing->kind == FileKind::kLink) {
+    const std::string resolved = ResolvedPath(to);
+    existing = resolved.empty() ? std::nullopt : StatusAt(resolved);
+    if (!resolved.empty()) target.path = resolved;
+  }
+  if (existing && existing->kind == FileKind::kFolder) throw FileFailure(EISDIR, to);
+  // Renaming over a device node or a FIFO would delete it, not write to it.
+  if (existing && existing->kind != FileKind::kRegular) {
+    const std::string what = FileKindText(existing->kind);
+    throw Failure(err::kPathFileAccess, "Path/File access error (" +
+                                            (what.empty() ? "not a regular file" : what) +
+                                            ", only a file is replaced): " + to);
+  }
+  // A file a plain copy could not write is not replaced either.
+  if (existing && !existing->writable) throw FileFailure(EACCES, to);
+  if (const int error = CheckFolderTakesFiles(FolderOf(target.path))) {
+    throw FileFailure(error, to, err::kPathNotFound);
+  }
+  return target;
+}
+
 void ReplaceFileWithCopy(const std::string& from, const std::string& to,
                          std::optional<FileIdentity> source) {
   File in;
@@ -83,23 +95,10 @@ void ReplaceFileWithCopy(const std::string& from, const std::string& to,
   replacement.Commit();
 }
 
-FileReplacement::FileReplacement(const std::string& to) : to_(to), target_(to) {
-  // A link at the destination is followed, so the file it names is the one replaced.
-  std::optional<FileStatus> existing = StatusAt(to);
-  if (existing && existing->kind == FileKind::kLink) {
-    const std::string resolved = ResolvedPath(to);
-    existing = resolved.empty() ? std::nullopt : StatusAt(resolved);
-    if (!resolved.empty()) target_ = resolved;
-  }
-  if (existing && existing->kind == FileKind::kFolder) throw FileFailure(EISDIR, to);
-  // Renaming over a device node or a FIFO would delete it, not write to it.
-  if (existing && existing->kind != FileKind::kRegular) {
-    throw Failure(err::kPathFileAccess, std::string("Path/File access error (") +
-                                            KindOf(existing->kind) +
-                                            ", only a file is replaced): " + to);
-  }
-  // A file a plain copy could not write is not replaced either.
-  if (existing && !existing->writable) throw FileFailure(EACCES, to);
+FileReplacement::FileReplacement(const std::string& to) : to_(to) {
+  const ReplaceTarget target = CheckReplaceable(to);
+  target_ = target.path;
+  const std::optional<FileStatus>& existing = target.existing;
 
   folder_ = FolderOf(target_);
   base_ = target_.substr(folder_.size());

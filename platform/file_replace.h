@@ -9,6 +9,19 @@
 
 namespace tessaly {
 
+// The file a replacement of `to` puts its copy in place of.
+struct ReplaceTarget {
+  std::string path;                    // `to`, a link there resolved
+  std::optional<FileStatus> existing;  // what is there now, if anything
+};
+
+// The checks a replacement of `to` makes before writing anything, for a caller to
+// refuse a destination before the work that fills it. Throws the Failure the
+// replacement would give when `to` is a folder, a device, a FIFO or a socket, or a
+// file a plain copy could not write, or when its folder is missing or does not
+// take new files from this user. A link at `to` is followed.
+ReplaceTarget CheckReplaceable(const std::string& to);
+
 // Copies `from` to `to`, replacing a file there. The copy is written to a file
 // beside `to` that has no name until it is complete and on disk, then renamed over
 // `to`, so a failure (disk full, unwritable folder) or a kill never leaves a damaged

@@ -131,14 +131,43 @@ bool File::IsOpen() const {
   return AsHandle(handle_) != INVALID_HANDLE_VALUE;
 }
 
-int File::OpenForReading(const std::string& path) {
+int File::OpenForReading(const std::string& path, ReadFrom from, FileKind* refused) {
   // Whoever else has the export open may go on writing to it.
   handle_ = CreateFileW(Wide(path).c_str(), GENERIC_READ,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (IsOpen()) return 0;
-  const int error = LastErrno();
-  return error == EACCES && IsFolder(path) ? EISDIR : error;
+  if (!IsOpen()) {
+    const int error = LastErrno();
+    return error == EACCES && IsFolder(path) ? EISDIR : error;
+  }
+  if (from == ReadFrom::kAnything) return 0;
+  // A named pipe, a console or NUL is told apart without reading from it.
+  const DWORD type = GetFileType(AsHandle(handle_));
+  if (type == FILE_TYPE_DISK) return 0;
+  CloseHandle(AsHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)));
+  if (refused != nullptr) {
+    *refused = type == FILE_TYPE_PIPE   ? FileKind::kFifo
+               : type == FILE_TYPE_CHAR ? FileKind::kDevice
+                                        : FileKind::kOther;
+  }
+  return EINVAL;
+}
+
+int File::OpenStandardInput() {
+  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return EBADF;
+  HANDLE own = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), in, GetCurrentProcess(), &own, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return LastErrno();
+  }
+  handle_ = own;
+  const std::optional<FileStatus> status = StatusOf(own);
+  if (status && status->kind == FileKind::kFolder) {
+    CloseHandle(AsHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)));
+    return EISDIR;
+  }
+  return 0;
 }
 
 int File::CreateNew(const std::string& path, uint32_t /*permissions*/) {
@@ -230,6 +259,19 @@ std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks, in
   if (handle.get() != INVALID_HANDLE_VALUE) status = StatusOf(handle.get());
   if (!status && error != nullptr) *error = LastErrno();
   return status;
+}
+
+int CheckFolderTakesFiles(const std::string& folder) {
+  // Opened asking for the right to add a file, which creates nothing.
+  const Handle handle(CreateFileW(Wide(folder.empty() ? "." : folder).c_str(), FILE_ADD_FILE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (handle.get() == INVALID_HANDLE_VALUE) return LastErrno();
+  // The same right is a file's write access. A synced folder may also carry a
+  // reparse point: only the folder attribute counts.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle.get(), &info)) return LastErrno();
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ENOTDIR;
 }
 
 std::string ResolvedPath(const std::string& path) {
