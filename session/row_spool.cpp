@@ -25,6 +25,15 @@ void AppendText(std::u16string& spool, std::u16string_view text) {
   spool.append(text);
 }
 
+// A cell as the list shows it, text appended in place (most cells are).
+void AppendCell(std::u16string& spool, const dao::Value& value) {
+  if (const auto* text = std::get_if<std::u16string>(&value)) {
+    AppendText(spool, *text);
+  } else {
+    AppendText(spool, CellText(value));
+  }
+}
+
 }  // namespace
 
 RowSpool::~RowSpool() {
@@ -62,12 +71,16 @@ void RowSpool::Fill(dao::Recordset& rst, int64_t rows) {
     for (int64_t row = 0; row < rows; ++row) {
       offsets_.push_back(size_ + chunk.size() * sizeof(char16_t));
       rst.SetAbsolutePosition(row);
-      AppendText(chunk, jet::Utf8ToUtf16(rst.Index()));
+      const std::string index = rst.Index();
+      AppendText(chunk, index.empty() ? std::u16string() : jet::Utf8ToUtf16(index));
       const int16_t fields = rst.FieldCount();
       for (int16_t position = 0; position < fields; ++position) {
-        AppendText(chunk, CellText(rst.GetValue(position)));
+        AppendCell(chunk, rst.GetValue(position));
       }
-      if (chunk.size() >= kChunkUnits) Append(std::exchange(chunk, {}));
+      if (chunk.size() >= kChunkUnits) {
+        Append(chunk);
+        chunk.clear();
+      }
     }
     offsets_.push_back(size_ + chunk.size() * sizeof(char16_t));
     Append(chunk);

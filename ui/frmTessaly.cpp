@@ -89,7 +89,13 @@ frmTessaly::frmTessaly(modCSV& csv, Reporter& reporter, FileDialogs& dialogs, QW
   lvMDB->setModel(model_);
 }
 
-frmTessaly::~frmTessaly() = default;
+frmTessaly::~frmTessaly() {
+  // The list reads the session's rows until the very end of the widgets, which
+  // outlive the members: it lets go of them before the session goes.
+  lvMDB->setModel(nullptr);
+  delete model_;
+  session_.reset();
+}
 
 void frmTessaly::CreateMenus() {
   auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
