@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the converter's tests under ThreadSanitizer, once
+# and UndefinedBehaviorSanitizer, the converter's and the session's tests under
+# ThreadSanitizer, once
 # cross-built for Windows and run under Wine, then each fuzz target for a short while.
 # Installs what the tests need first. Each stage reports how long it took.
 # TESSALY_FUZZ_SECONDS sets the time per fuzz target (default 15).
@@ -28,8 +29,8 @@ run_suite() {
 }
 
 # The converter's and the session's tests alone: their threads are what
-# ThreadSanitizer is for. Timing
-# bounds are left to the other builds, which run several times faster.
+# ThreadSanitizer is for. Timing bounds are left to the other builds, which run
+# several times faster.
 run_tsan_suite() {
   local dir=build/tsan
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" -DTESSALY_TSAN=ON \
@@ -48,7 +49,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
   run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
-stage "converter tests under ThreadSanitizer" run_tsan_suite
+stage "converter and session tests under ThreadSanitizer" run_tsan_suite
 stage "Windows build under Wine" scripts/windows-tests.sh
 stage "fuzzing" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-15}"
 echo "All tests passed in $((SECONDS - total)) s."

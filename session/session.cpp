@@ -71,7 +71,6 @@ void Session::UpdateActions() {
   // Save as copies the temporary database, so only while it holds what is listed
   // and is complete.
   state.saveAs = idle && listShowsDatabase_ && !csv_.DatabaseDamaged();
-  commands_ = state;
   view_.EnableCommands(state);
   if (idle) {
     const CardFileReader* file = csv_.mCardFile();

@@ -48,7 +48,6 @@ class Session {
   void Close();
 
   bool Converting() const { return converting_; }
-  const CommandState& Commands() const { return commands_; }
   const RecordList& Records() const { return records_; }
 
   // Derives what each command allows from the state; every command ends with it.
@@ -70,7 +69,6 @@ class Session {
   std::shared_ptr<Session*> alive_;
   UiThreadReporter relay_;
   RecordList records_;
-  CommandState commands_;
   std::thread worker_;
 
   // An opened export waits for its conversion.
