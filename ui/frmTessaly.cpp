@@ -292,7 +292,9 @@ void frmTessaly::ShowRecords(const RecordList& /*records*/) {
 void frmTessaly::SetPanel(tessaly::Panel panel, const std::string& text,
                           const std::string& toolTip) {
   QLabel* label = panels_.at(static_cast<size_t>(panel));
-  label->setText(QString::fromStdString(text));
+  // A panel keeps its width: a long file name gives up its middle, the tip has it whole.
+  const int room = label->contentsRect().width() - 2 * label->margin();
+  label->setText(label->fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideMiddle, room));
   label->setToolTip(QString::fromStdString(toolTip));
 }
 

@@ -159,6 +159,14 @@ TEST_F(WindowTest, CommandsPanelsAndSaveAs) {
   EXPECT_EQ(Cell(1, 2), "Alan");  // the listing survives the closed database
   EXPECT_FALSE(Bytes("out.mdb").isEmpty());
   EXPECT_EQ(Enabled(), std::pair(false, true));
+
+  // A name too long for its panel gives up its middle; the tip keeps it whole.
+  const std::string name = "contacts-" + std::string(80, 'x') + ".csv";
+  window.SetPanel(Panel::kCsvFile, name, "/home/" + name);
+  QLabel* panel = window.Panel("CSVfile");
+  EXPECT_TRUE(panel->text().startsWith("contacts-") && panel->text().endsWith(".csv"));
+  EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+  EXPECT_EQ(panel->toolTip().toStdString(), "/home/" + name);
 }
 
 TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
