@@ -39,6 +39,10 @@ std::string FolderOf(const std::string& path) {
   return separator == std::string::npos ? "" : path.substr(0, separator + 1);
 }
 
+std::string NameOf(const std::string& path) {
+  return path.substr(FolderOf(path).size());
+}
+
 bool FileExists(const std::string& path) {
   // A link counts as a file, so a stale one at a name about to be reused is cleared too.
   const std::optional<FileStatus> status = StatusAt(path);

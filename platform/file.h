@@ -133,6 +133,8 @@ std::optional<FileStatus> StatusAt(const std::string& path, bool followLinks = f
                                    int* error = nullptr);
 // The folder part of path with its last separator, or "" for a bare name.
 std::string FolderOf(const std::string& path);
+// The rest: the name of the file itself.
+std::string NameOf(const std::string& path);
 // 0 when this user may create files in folder ("" is the current folder); else
 // ENOENT (missing), ENOTDIR (not a folder), EACCES or EROFS. Writes nothing.
 int CheckFolderTakesFiles(const std::string& folder);

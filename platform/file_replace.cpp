@@ -101,7 +101,7 @@ FileReplacement::FileReplacement(const std::string& to) : to_(to) {
   const std::optional<FileStatus>& existing = target.existing;
 
   folder_ = FolderOf(target_);
-  base_ = target_.substr(folder_.size());
+  base_ = NameOf(target_);
   RemoveLeftovers(folder_, base_);
 
   // Unnamed until complete, so a kill leaves nothing behind; where the system has

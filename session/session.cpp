@@ -5,6 +5,7 @@
 
 #include "engine/engine_failure.h"
 #include "engine/modCSV.h"
+#include "platform/file.h"
 #include "session/status_texts.h"
 
 namespace tessaly {
@@ -36,7 +37,7 @@ Session::Session(modCSV& csv, Reporter& reporter, SessionView& view)
     : csv_(csv),
       reporter_(reporter),
       view_(view),
-      alive_(std::make_shared<Session*>(this)),
+      alive_(std::make_shared<bool>(true)),
       relay_(reporter, [this](std::function<void()> task) { Post(std::move(task)); }),
       records_([this](const Failure& failure) {
         // Told while the list is read for painting: reported once that is over.
@@ -54,7 +55,7 @@ Session::~Session() {
 }
 
 void Session::Post(std::function<void()> task) {
-  view_.RunOnUiThread([alive = std::weak_ptr<Session*>(alive_), task = std::move(task)] {
+  view_.RunOnUiThread([alive = std::weak_ptr<bool>(alive_), task = std::move(task)] {
     if (alive.lock()) task();
   });
 }
@@ -74,7 +75,7 @@ void Session::UpdateActions() {
   view_.EnableCommands(state);
   if (idle) {
     const CardFileReader* file = csv_.mCardFile();
-    view_.SetPanel(Panel::kCsvFile, file ? status::FileName(file->Path()) : "",
+    view_.SetPanel(Panel::kCsvFile, file ? NameOf(file->Path()) : "",
                    file ? file->Path() : "");
   }
 }
@@ -159,7 +160,7 @@ void Session::ShowRunPanel() {
   if (savedPath_.empty()) {
     view_.SetPanel(Panel::kMdbFile, status::CardCounts(run), tip);
   } else {
-    view_.SetPanel(Panel::kMdbFile, status::FileName(savedPath_), savedPath_ + "\n" + tip);
+    view_.SetPanel(Panel::kMdbFile, NameOf(savedPath_), savedPath_ + "\n" + tip);
   }
 }
 

@@ -66,7 +66,7 @@ class Session {
   Reporter& reporter_;
   SessionView& view_;
   // Posted tasks check this still lives before they touch the session.
-  std::shared_ptr<Session*> alive_;
+  std::shared_ptr<bool> alive_;
   UiThreadReporter relay_;
   RecordList records_;
   std::thread worker_;

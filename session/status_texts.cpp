@@ -50,12 +50,7 @@ std::string CardCounts(const RunSummary& run) {
 }
 
 std::string LineOf(const LineRef& where) {
-  return "Line " + std::to_string(where.line) + " of " + FileName(where.file);
-}
-
-std::string FileName(const std::string& path) {
-  const size_t cut = path.find_last_of(kPathSeparators);
-  return cut == std::string::npos ? path : path.substr(cut + 1);
+  return "Line " + std::to_string(where.line) + " of " + NameOf(where.file);
 }
 
 }  // namespace tessaly::status

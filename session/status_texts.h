@@ -27,7 +27,4 @@ std::string CardCounts(const RunSummary& run);
 // "Line 4 of contacts.csv": where a message about a line of the export points.
 std::string LineOf(const LineRef& where);
 
-// The last part of a path: what a panel has room for.
-std::string FileName(const std::string& path);
-
 }  // namespace tessaly::status

@@ -59,24 +59,10 @@ class FakeView : public SessionView {
   }
   void Quit() override { ++quits; }
 
-  // Runs posted tasks until the session is idle.
+  // Runs posted tasks until the session is idle, then what its end posted after it
+  // (a list's read failure).
   void WaitWhileConverting(const Session& session) {
-    while (session.Converting()) {
-      std::unique_lock lock(mutex_);
-      posted_.wait(lock, [&] { return !tasks_.empty(); });
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      task();
-    }
-    // What the run's end posted after it, a list's read failure.
-    for (;;) {
-      std::unique_lock lock(mutex_);
-      if (tasks_.empty()) return;
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      task();
+    while (RunPosted(session.Converting())) {
     }
   }
 
@@ -101,6 +87,18 @@ class FakeView : public SessionView {
   int quits = 0;
 
  private:
+  // Runs the next posted task, waiting for one when `wait`; false when there was none.
+  bool RunPosted(bool wait) {
+    std::unique_lock lock(mutex_);
+    if (wait) posted_.wait(lock, [&] { return !tasks_.empty(); });
+    if (tasks_.empty()) return false;
+    std::function<void()> task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    task();
+    return true;
+  }
+
   std::mutex mutex_;
   std::condition_variable posted_;
   std::deque<std::function<void()>> tasks_;
@@ -357,7 +355,9 @@ TEST_F(SessionTest, RefusedCardsCountedUntilNoMoreAreWanted) {
     ASSERT_TRUE(first.card.has_value());
     EXPECT_EQ(first.card->name, "Ada Lovelace");
     EXPECT_EQ(first.card->line, 2);
-    if (!noMore) EXPECT_EQ(reporter.reports[1].card->ordinal, 3);
+    if (!noMore) {
+      EXPECT_EQ(reporter.reports[1].card->ordinal, 3);
+    }
   }
 }
 
