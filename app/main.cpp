@@ -1,12 +1,15 @@
 // The desktop program: the main window over the converter.
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QDir>
+#include <QIcon>
 #include <QTimer>
 #include <cstdio>
 
 #include "engine/modCSV.h"
+#include "platform/console.h"
 #include "session/session.h"
+#include "session/window_arguments.h"
 #include "tessaly/version.h"
 #include "ui/file_dialogs.h"
 #include "ui/frmTessaly.h"
@@ -15,69 +18,61 @@
 
 namespace {
 
-// Answers the first Open with a file named on the command line, then asks the user
-// as usual. Lets scripts drive the window without a dialog.
-class PresetOpenDialogs : public tessaly::FileDialogs {
- public:
-  PresetOpenDialogs(tessaly::FileDialogs& user, QString path)
-      : user_(user), path_(std::move(path)) {}
-
-  std::optional<QString> ShowOpen(const tessaly::FileDialogOptions& options) override {
-    if (!path_.isEmpty()) return std::exchange(path_, QString());
-    return user_.ShowOpen(options);
+// The icon the packages install, built into the program so that a build tree and a
+// moved install show it too.
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (const QString& size : QDir(QStringLiteral(":/icons")).entryList()) {
+    icon.addFile(QStringLiteral(":/icons/%1/tessaly.png").arg(size));
   }
-  std::optional<QString> ShowSave(const tessaly::FileDialogOptions& options) override {
-    return user_.ShowSave(options);
-  }
-
- private:
-  tessaly::FileDialogs& user_;
-  QString path_;
-};
+  return icon;
+}
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Answered before Qt starts, so that --help and a refusal need no display.
+  const tessaly::WindowArguments arguments =
+      tessaly::ParseWindowArguments(tessaly::ProgramArguments(argc, argv));
+  switch (arguments.action) {
+    case tessaly::WindowArguments::Action::kHelp:
+      std::fputs(tessaly::WindowHelp().c_str(), stdout);
+      return 0;
+    case tessaly::WindowArguments::Action::kVersion:
+      std::fputs(tessaly::WindowVersion().c_str(), stdout);
+      return 0;
+    case tessaly::WindowArguments::Action::kRefuse:
+      std::fputs(tessaly::WindowRefusal(arguments).c_str(), stderr);
+      return tessaly::kWindowExitUsage;
+    case tessaly::WindowArguments::Action::kRun:
+      break;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tessaly"));
   QApplication::setApplicationDisplayName(QString::fromUtf8(tessaly::kApplicationTitle));
   QApplication::setApplicationVersion(QString::fromUtf8(tessaly::kVersion));
-
-  // Options for scripts only (the screenshot of the documentation).
-  QCommandLineParser parser;
-  const QCommandLineOption openOption(QStringLiteral("open"), QString(), QStringLiteral("file"));
-  const QCommandLineOption parseOption(QStringLiteral("parse"));
-  const QCommandLineOption grabOption(QStringLiteral("screenshot"), QString(),
-                                      QStringLiteral("png"));
-  for (const QCommandLineOption& option : {openOption, parseOption, grabOption}) {
-    QCommandLineOption hidden = option;
-    hidden.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(hidden);
-  }
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.process(app);
+  QApplication::setWindowIcon(ApplicationIcon());
 
   tessaly::MessageBoxReporter reporter;
   tessaly::modCSV csv(reporter);
-  tessaly::QtFileDialogs userDialogs;
-  PresetOpenDialogs dialogs(userDialogs, parser.value(openOption));
+  tessaly::QtFileDialogs dialogs;
   tessaly::frmTessaly window(csv, reporter, dialogs);
   reporter.SetParent(&window);
   tessaly::ConnectNotesToJournal(window, csv, reporter);
-  userDialogs.SetParent(&window);
+  dialogs.SetParent(&window);
   window.show();
 
-  if (parser.isSet(openOption)) {
+  if (arguments.exportPath) {
     QTimer::singleShot(0, &window, [&] {
-      window.mnuFileOpen->trigger();
-      if (parser.isSet(parseOption)) window.mnuEditParse->trigger();  // ends on its own
+      window.session().Open(*arguments.exportPath);
+      if (arguments.parse) window.mnuEditParse->trigger();  // ends on its own
     });
   }
-  if (parser.isSet(grabOption)) {
+  if (arguments.screenshot) {
     // Late enough for the window system to have drawn the window.
     QTimer::singleShot(1500, &window, [&] {
-      const QString file = parser.value(grabOption);
+      const QString file = QString::fromStdString(*arguments.screenshot);
       if (!window.grab().save(file, "PNG")) {
         std::fprintf(stderr, "tessaly: cannot write %s\n", qPrintable(file));
         QCoreApplication::exit(1);

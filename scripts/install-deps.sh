@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tessaly needs, only those missing.
-# Usage: scripts/install-deps.sh [run|test]
+# Usage: scripts/install-deps.sh [run|package|test]
 set -euo pipefail
 
 purpose=${1:-test}
 packages=(build-essential cmake pkg-config qt6-base-dev nlohmann-json3-dev fonts-dejavu-core)
+if [ "$purpose" = package ] || [ "$purpose" = test ]; then
+  # The Debian package (CPack asks file and dpkg-shlibdeps), the Windows installer.
+  packages+=(file dpkg-dev g++-mingw-w64-x86-64-posix nsis)
+fi
 if [ "$purpose" = test ]; then
+  # The packages' checks: validators, the manual pages, the installed window.
+  packages+=(lintian desktop-file-utils appstream man-db xdotool x11-utils python3)
   packages+=(libgtest-dev mdbtools unixodbc odbc-mdbtools xvfb xauth clang libfuzzer-14-dev)
-  # The Windows build: MinGW-w64, GoogleTest's sources for it, Wine to run it.
-  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+  # The Windows tests: GoogleTest's sources for MinGW-w64, Wine to run them.
+  packages+=(googletest wine wine64)
 fi
 
 missing=()

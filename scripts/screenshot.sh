@@ -60,6 +60,6 @@ PY
 
 mkdir -p "$(dirname "$out")"
 TMPDIR="$work" xvfb-run -a -s "-screen 0 1024x768x24" \
-  env QT_QPA_PLATFORM=xcb "$build/app/tessaly" --open "$work/SampleCards.csv" --parse \
+  env QT_QPA_PLATFORM=xcb "$build/app/tessaly" "$work/SampleCards.csv" --parse \
   --screenshot "$out"
 echo "$out"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: once in a normal build, once under AddressSanitizer
 # and UndefinedBehaviorSanitizer, the converter's and the session's tests under
-# ThreadSanitizer, once
-# cross-built for Windows and run under Wine, then each fuzz target for a short while.
+# ThreadSanitizer, once cross-built for Windows and run under Wine; then packages
+# the tested builds and checks the packages installed, used and removed; then runs
+# each fuzz target for a short while.
 # Installs what the tests need first. Each stage reports how long it took.
 # TESSALY_FUZZ_SECONDS sets the time per fuzz target (default 15).
 set -euo pipefail
@@ -51,5 +52,6 @@ LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
 stage "converter and session tests under ThreadSanitizer" run_tsan_suite
 stage "Windows build under Wine" scripts/windows-tests.sh
+stage "packages: built, validated, installed, used and removed" scripts/package-tests.sh
 stage "fuzzing" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-15}"
 echo "All tests passed in $((SECONDS - total)) s."

@@ -20,10 +20,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr const char* kCopyright = "Copyright (c) 2026 The Tessaly developers";
-constexpr const char* kWebAddress = "https://tessaly.example.org";
-constexpr const char* kSupportAddress = "support@tessaly.example.org";
-
 // The room a label's text takes with the label's own font, margins included.
 QSize TextRoom(const QLabel& label) {
   const QFontMetrics metrics(label.font());

@@ -23,6 +23,7 @@
 #include "engine/card_line.h"
 #include "engine/engine_failure.h"
 #include "session/session.h"
+#include "session/user_guide.h"
 #include "ui/card_table_model.h"
 #include "ui/file_dialogs.h"
 #include "ui/frmAbt.h"
@@ -74,7 +75,6 @@ frmTessaly::frmTessaly(modCSV& csv, Reporter& reporter, FileDialogs& dialogs, QW
     : QMainWindow(parent), dialogs_(dialogs), reporter_(reporter) {
   setObjectName(QStringLiteral("frmTessaly"));
   setWindowTitle(QStringLiteral("Dask Orvane Tessaly"));
-  setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
   // No toolbar toggling: the toolbar is part of the window, as designed.
   setContextMenuPolicy(Qt::NoContextMenu);
   openDocument = OpenWithDesktopViewer;
@@ -386,12 +386,9 @@ void frmTessaly::FillTableListView() {
 }
 
 QString ReadmePath() {
-  const QString name = QStringLiteral("Readme.txt");
-  const QString here = QDir::current().absoluteFilePath(name);
-  if (QFileInfo::exists(here)) return here;
-  const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
-  if (QFileInfo::exists(beside)) return beside;
-  return here;
+  const std::string path = UserGuidePath(QDir::currentPath().toStdString(),
+                                         QCoreApplication::applicationDirPath().toStdString());
+  return QString::fromStdString(path);
 }
 
 QString OpenWithDesktopViewer(const QString& path) {

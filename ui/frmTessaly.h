@@ -114,7 +114,7 @@ class frmTessaly : public QMainWindow, public SessionView {
   int mMinHeight = 0;
 };
 
-// Readme.txt in the current folder, else the one beside the program.
+// The user guide Help > Index opens, as the session finds it from here.
 QString ReadmePath();
 // Starts the desktop's viewer (Notepad on Windows) on a file without waiting.
 QString OpenWithDesktopViewer(const QString& path);

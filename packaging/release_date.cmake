@@ -1,0 +1,23 @@
+# The release date (YYYY-MM-DD) as a Debian changelog writes it, so that the date
+# is stated once: "Mon, 07 Dec 2026 00:00:00 +0000".
+function(tessaly_rfc2822_date iso out)
+  if(NOT iso MATCHES "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
+    message(FATAL_ERROR "release date ${iso} is not YYYY-MM-DD")
+  endif()
+  math(EXPR year "${CMAKE_MATCH_1}")
+  math(EXPR month "1${CMAKE_MATCH_2} - 100")
+  math(EXPR day "1${CMAKE_MATCH_3} - 100")
+  # Sakamoto's rule for the day of the week, 0 for Sunday.
+  set(offsets 0 3 2 5 0 3 5 1 4 6 2 4)
+  if(month LESS 3)
+    math(EXPR year "${year} - 1")
+  endif()
+  math(EXPR index "${month} - 1")
+  list(GET offsets ${index} offset)
+  math(EXPR weekday "(${year} + ${year} / 4 - ${year} / 100 + ${year} / 400 + ${offset} + ${day}) % 7")
+  set(days Sun Mon Tue Wed Thu Fri Sat)
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(GET days ${weekday} dayName)
+  list(GET months ${index} monthName)
+  set(${out} "${dayName}, ${CMAKE_MATCH_3} ${monthName} ${CMAKE_MATCH_1} 00:00:00 +0000" PARENT_SCOPE)
+endfunction()
