@@ -19,7 +19,7 @@ else()
 endif()
 add_custom_target(windows_installer
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
-  COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${stage}
+  COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${stage} --strip
   COMMAND ${CMAKE_COMMAND} -D stage=${stage} -D out=${CMAKE_CURRENT_BINARY_DIR}
           -P ${CMAKE_CURRENT_LIST_DIR}/staged_files.cmake
   COMMAND ${makensis}
