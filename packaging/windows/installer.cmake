@@ -29,8 +29,5 @@ add_custom_target(windows_installer
   VERBATIM)
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME tessaly)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME tessaly-${PROJECT_VERSION}-win64)
-set(CPACK_STRIP_FILES ON)
 include(CPack)
