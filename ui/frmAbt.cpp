@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "tessaly/version.h"
+#include "session/about_box.h"
 #include "ui/twips_geometry.h"
 
 namespace tessaly {
@@ -77,10 +77,9 @@ void StartCommandLine(const std::string& commandLine) {
 }
 
 QPoint CentredTopLeft(const QRect& main, const QSize& box) {
-  const double top = main.top() + (main.height() - box.height()) / 2.0;
-  const double left = main.left() + (main.width() - box.width()) / 2.0;
-  // Halves round the same way on either side of the screen's origin.
-  return QPoint(static_cast<int>(std::floor(left + 0.5)), static_cast<int>(std::floor(top + 0.5)));
+  const about::Point at = about::CentredTopLeft(main.left(), main.top(), main.width(),
+                                                main.height(), box.width(), box.height());
+  return {at.x, at.y};
 }
 
 frmAbt::frmAbt(const QWidget& mainWindow, Reporter& reporter, AboutServices services)
@@ -123,20 +122,17 @@ frmAbt::frmAbt(const QWidget& mainWindow, Reporter& reporter, AboutServices serv
 
 void frmAbt::Form_Load(const QWidget& mainWindow) {
   const QString title = QGuiApplication::applicationDisplayName();
-  setWindowTitle("About " + title);
-  lblVersion->setText(QString("Version %1.%2.%3")
-                          .arg(kVersionMajor)
-                          .arg(kVersionMinor)
-                          .arg(kVersionPatch));
+  setWindowTitle(QString::fromStdString(about::Caption(title.toStdString())));
+  lblVersion->setText(QString::fromStdString(about::VersionText()));
   lblTitle->setText(title);
   // The box's frame is not known before it is shown; the main window's is the
   // best guess for it.
   const QRect mainFrame = mainWindow.frameGeometry();
   const QSize decoration = mainFrame.size() - mainWindow.geometry().size();
-  lblDisclaimer->setText(QString(kCopyright) + "\n" + kWebAddress + "\nMail to " + kSupportAddress);
+  lblDisclaimer->setText(QString::fromStdString(about::MakerLines()));
   GetWinVersion();
   lblWinVer->setText(WinVer);
-  lblBuild->setText("Build " + QString::number(mOsVer.BuildNumber));
+  lblBuild->setText(QString::fromStdString(about::BuildText(mOsVer.BuildNumber)));
   FitToTexts();
   move(CentredTopLeft(mainFrame, size() + decoration));
 }

@@ -13,7 +13,7 @@
 #include "platform/os_version.h"
 #include "platform/registry.h"
 #include "platform/reporter.h"
-#include "ui/sysinfo.h"
+#include "session/sysinfo.h"
 
 class QLabel;
 class QPushButton;

@@ -8,21 +8,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include "outlook/outlook.h"
-#include "platform/failure.h"
+#include "session/notes_to_journal.h"
 #include "ui/twips_geometry.h"
 
 namespace tessaly {
-
-namespace {
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 frmExFolders::frmExFolders(const std::shared_ptr<outlook::NameSpace>& mOlNs, Reporter& reporter)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -102,15 +91,13 @@ void frmExFolders::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmExFolders::txtContactFolder_Validate(bool& /*Cancel*/) {
-  try {
-    if (!mOlNs_) throw ObjectNotSet("Outlook is not connected");
-    const auto folder = mOlNs_->GetFolderFromID(TrimBlanks(txtContactFolder->text().toStdString()));
-    const int32_t count = folder->ItemsCount();
-    if (QLabel* panel = Panel("Contact")) panel->setText(QString::number(count));
-  } catch (const Failure& failure) {
-    ReportFailure(reporter_, failure, Icon::Critical);
+  const std::optional<int32_t> count =
+      ContactFolderCount(mOlNs_, txtContactFolder->text().toStdString(), reporter_);
+  if (count) {
+    if (QLabel* panel = Panel("Contact")) panel->setText(QString::number(*count));
+  } else if (isVisible() && !isActiveWindow()) {
     // A message box may hand the activation back to its own parent instead.
-    if (isVisible() && !isActiveWindow()) activateWindow();
+    activateWindow();
   }
 }
 

@@ -19,9 +19,12 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
+#include <span>
+#include <utility>
 
 #include "engine/card_line.h"
 #include "engine/engine_failure.h"
+#include "session/main_window_design.h"
 #include "session/session.h"
 #include "session/user_guide.h"
 #include "ui/card_table_model.h"
@@ -33,25 +36,7 @@ namespace tessaly {
 
 namespace {
 
-// Design sizes in twips.
-constexpr double kClientWidth = 7875;
-constexpr double kToolbarHeight = 450;
-constexpr double kListsTop = 480;
-constexpr double kListsHeight = 3975;
-constexpr double kStatusBarTop = 4485;
-constexpr double kCsvWidth = 2055;
-constexpr double kCsvColumnWidth = 1755;
-constexpr double kMdbLeft = 2040;  // overlaps lvCSV by 15 twips
-constexpr double kMdbWidth = 5835;
-constexpr double kIndexColumnWidth = 600;
-constexpr double kFieldColumnWidth = 1000;
-
-const QString kOpenKey = QStringLiteral("Open");
-const QString kParseKey = QStringLiteral("Parse");
-const QString kSaveKey = QStringLiteral("Save");
-// The panels' keys, in the order of Panel.
-const QString kPanelKeys[] = {QStringLiteral("CSVfile"), QStringLiteral("Progress"),
-                              QStringLiteral("MDBfile")};
+using namespace design;
 
 QString FromUtf16(const std::u16string& text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -74,7 +59,7 @@ FileDialogOptions DialogOptions(const FileChoice& choice) {
 frmTessaly::frmTessaly(modCSV& csv, Reporter& reporter, FileDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), reporter_(reporter) {
   setObjectName(QStringLiteral("frmTessaly"));
-  setWindowTitle(QStringLiteral("Dask Orvane Tessaly"));
+  setWindowTitle(QString::fromLatin1(kMainCaption));
   // No toolbar toggling: the toolbar is part of the window, as designed.
   setContextMenuPolicy(Qt::NoContextMenu);
   openDocument = OpenWithDesktopViewer;
@@ -98,42 +83,51 @@ frmTessaly::~frmTessaly() {
 }
 
 void frmTessaly::CreateMenus() {
-  auto addItem = [this](QMenu* menu, const char* name, const QString& caption,
-                        const QKeySequence& shortcut, bool enabled, void (frmTessaly::*slot)()) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setShortcut(shortcut);
-    action->setEnabled(enabled);
-    connect(action, &QAction::triggered, this, slot);
-    return action;
-  };
+  for (const Menu& menuDesign : kMenus) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(menuDesign.caption));
+    menu->setObjectName(QString::fromLatin1(menuDesign.name));
+    for (const MenuItem& item : std::span(menuDesign.items, menuDesign.count)) {
+      QAction* action = IsSeparator(item) ? menu->addSeparator()
+                                          : menu->addAction(QString::fromLatin1(item.caption));
+      action->setObjectName(QString::fromLatin1(item.name));
+      if (IsSeparator(item)) continue;
+      if (item.ctrlKey) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(item.ctrlKey)));
+      action->setEnabled(item.enabledAtStart);
+      connect(action, &QAction::triggered, this, [this, command = item.command] { Run(command); });
+    }
+  }
+  mnuFile = findChild<QMenu*>(QStringLiteral("mnuFile"));
+  mnuFileOpen = findChild<QAction*>(QStringLiteral("mnuFileOpen"));
+  mnuFileSaveAs = findChild<QAction*>(QStringLiteral("mnuFileSaveAs"));
+  mnuBar1 = findChild<QAction*>(QStringLiteral("mnuBar1"));
+  mnuExit = findChild<QAction*>(QStringLiteral("mnuExit"));
+  mnuEdit = findChild<QMenu*>(QStringLiteral("mnuEdit"));
+  mnuEditParse = findChild<QAction*>(QStringLiteral("mnuEditParse"));
+  mnuNotesToJournal = findChild<QAction*>(QStringLiteral("mnuNotesToJournal"));
+  mnuHelp = findChild<QMenu*>(QStringLiteral("mnuHelp"));
+  mnuHelpIndex = findChild<QAction*>(QStringLiteral("mnuHelpIndex"));
+  mnuHelpAbout = findChild<QAction*>(QStringLiteral("mnuHelpAbout"));
+}
 
-  mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-  mnuFile->setObjectName(QStringLiteral("mnuFile"));
-  mnuFileOpen = addItem(mnuFile, "mnuFileOpen", QStringLiteral("&Open"),
-                        QKeySequence(Qt::CTRL | Qt::Key_O), true, &frmTessaly::mnuFileOpen_Click);
-  mnuFileSaveAs =
-      addItem(mnuFile, "mnuFileSaveAs", QStringLiteral("&Save as..."),
-              QKeySequence(Qt::CTRL | Qt::Key_S), false, &frmTessaly::mnuFileSaveAs_Click);
-  mnuBar1 = mnuFile->addSeparator();
-  mnuBar1->setObjectName(QStringLiteral("mnuBar1"));
-  mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
-                    true, &frmTessaly::mnuExit_Click);
-
-  mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-  mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
-  mnuEditParse =
-      addItem(mnuEdit, "mnuEditParse", QStringLiteral("&Parse records"),
-              QKeySequence(Qt::CTRL | Qt::Key_P), false, &frmTessaly::mnuEditParse_Click);
-  mnuNotesToJournal = addItem(mnuEdit, "mnuNotesToJournal", QStringLiteral("Notes to &Journal"),
-                              QKeySequence(), true, &frmTessaly::mnuNotesToJournal_Click);
-
-  mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-  mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-  mnuHelpIndex = addItem(mnuHelp, "mnuHelpIndex", QStringLiteral("&Index..."), QKeySequence(), true,
-                         &frmTessaly::mnuHelpIndex_Click);
-  mnuHelpAbout = addItem(mnuHelp, "mnuHelpAbout", QStringLiteral("&About"),
-                         QKeySequence(Qt::CTRL | Qt::Key_A), true, &frmTessaly::mnuHelpAbout_Click);
+void frmTessaly::Run(design::Command command) {
+  switch (command) {
+    case Command::kOpen:
+      return mnuFileOpen_Click();
+    case Command::kSaveAs:
+      return mnuFileSaveAs_Click();
+    case Command::kExit:
+      return mnuExit_Click();
+    case Command::kParse:
+      return mnuEditParse_Click();
+    case Command::kNotesToJournal:
+      return mnuNotesToJournal_Click();
+    case Command::kHelpIndex:
+      return mnuHelpIndex_Click();
+    case Command::kHelpAbout:
+      return mnuHelpAbout_Click();
+    case Command::kNone:
+      return;
+  }
 }
 
 void frmTessaly::CreateToolbar() {
@@ -143,27 +137,23 @@ void frmTessaly::CreateToolbar() {
   Toolbar1->setFloatable(false);
   addToolBar(Qt::TopToolBarArea, Toolbar1);
 
-  struct ButtonDesign {
-    const QString& key;
-    const char* toolTip;
-    const char* themeIcon;
-    QStyle::StandardPixmap fallback;
+  // The toolkit's pictures, in the order of the buttons.
+  const std::pair<const char*, QStyle::StandardPixmap> pictures[] = {
+      {"document-open", QStyle::SP_DialogOpenButton},
+      {"system-run", QStyle::SP_MediaPlay},
+      {"document-save", QStyle::SP_DialogSaveButton},
   };
-  const ButtonDesign buttons[] = {
-      {kOpenKey, "Open Card export file", "document-open", QStyle::SP_DialogOpenButton},
-      {kParseKey, "Parse CSV file into MDB file", "system-run", QStyle::SP_MediaPlay},
-      {kSaveKey, "Save MDB file", "document-save", QStyle::SP_DialogSaveButton},
-  };
-  for (const ButtonDesign& design : buttons) {
+  for (size_t i = 0; i < kToolbarButtons.size(); ++i) {
+    const ToolbarButton& button = kToolbarButtons[i];
     // One action per command: menu item and button can never disagree.
-    QAction* action = design.key == kOpenKey    ? mnuFileOpen
-                      : design.key == kParseKey ? mnuEditParse
-                                                : mnuFileSaveAs;
-    action->setIcon(QIcon::fromTheme(QString::fromLatin1(design.themeIcon),
-                                     style()->standardIcon(design.fallback)));
+    QAction* action = button.command == Command::kOpen    ? mnuFileOpen
+                      : button.command == Command::kParse ? mnuEditParse
+                                                          : mnuFileSaveAs;
+    action->setIcon(QIcon::fromTheme(QString::fromLatin1(pictures[i].first),
+                                     style()->standardIcon(pictures[i].second)));
     action->setIconVisibleInMenu(false);
-    action->setData(design.key);
-    action->setToolTip(QString::fromLatin1(design.toolTip));
+    action->setData(QString::fromLatin1(button.key));
+    action->setToolTip(QString::fromLatin1(button.toolTip));
     Toolbar1->addAction(action);
   }
 }
@@ -202,7 +192,7 @@ void frmTessaly::CreateLists() {
   lvCSV->setObjectName(QStringLiteral("lvCSV"));
   lvCSV->setGeometry(0, top, twips.X(kCsvWidth), twips.Y(kListsHeight));
   lvCSV->setColumnCount(1);
-  lvCSV->setHeaderLabels({QStringLiteral("Orvane Fields")});
+  lvCSV->setHeaderLabels({QString::fromLatin1(kCsvColumnHeader)});
   lvCSV->setColumnWidth(0, twips.X(kCsvColumnWidth));
   lvCSV->header()->setStretchLastSection(false);
   lvCSV->setRootIsDecorated(false);
@@ -216,11 +206,9 @@ void frmTessaly::CreateLists() {
 void frmTessaly::CreateStatusBar() {
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   const TwipsScale twips(*this);
-  const std::pair<QString, double> design[] = {
-      {kPanelKeys[0], 2000}, {kPanelKeys[1], 3200}, {kPanelKeys[2], 2000}};
-  for (const auto& [key, width] : design) {
+  for (const auto& [key, width] : kStatusPanels) {
     auto* panel = new QLabel(statusBar());
-    panel->setObjectName(key);
+    panel->setObjectName(QString::fromLatin1(key));
     panel->setFixedWidth(twips.X(width));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(panel);

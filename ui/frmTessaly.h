@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "session/main_window_design.h"
 #include "session/session_view.h"
 
 class QAction;
@@ -93,6 +94,8 @@ class frmTessaly : public QMainWindow, public SessionView {
 
  private:
   void CreateMenus();
+  // What a menu item or its toolbar button runs.
+  void Run(design::Command command);
   void CreateToolbar();
   void CreateStatusBar();
   void CreateLists();

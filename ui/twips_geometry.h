@@ -8,13 +8,10 @@
 #include <QRect>
 #include <QSize>
 #include <QWidget>
-#include <cmath>
+
+#include "session/twips.h"
 
 namespace tessaly {
-
-inline int TwipsToPixels(double twips, int dpi) {
-  return static_cast<int>(std::lround(twips * dpi / 1440.0));
-}
 
 class TwipsScale {
  public:

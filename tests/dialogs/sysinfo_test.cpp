@@ -1,4 +1,4 @@
-#include "ui/sysinfo.h"
+#include "session/sysinfo.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

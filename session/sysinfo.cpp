@@ -1,4 +1,4 @@
-#include "ui/sysinfo.h"
+#include "session/sysinfo.h"
 
 #include "platform/failure.h"
 #include "platform/file.h"
