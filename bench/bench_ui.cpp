@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/typical_export.h"
 #include "engine/modCSV.h"
 #include "session/session.h"
 #include "session/status_texts.h"
@@ -42,69 +43,6 @@ double ResidentMb() {
     if (key == "VmRSS:" && status >> kb) return kb / 1024;
   }
   return 0;
-}
-
-// Typical cards: most fields filled, some phone extensions and dates, every
-// tenth card with a note over three lines.
-void WriteExport(const std::string& path, int cards) {
-  std::ofstream out(path, std::ios::binary);
-  auto line = [&out](auto&& column) {
-    out << '"';
-    for (int c = 1; c <= 47; ++c) {
-      if (c > 1) out << "\",\"";
-      out << column(c);
-    }
-  };
-  line([](int c) { return "Field " + std::to_string(c); });
-  out << "\"\r\n";
-  for (int i = 0; i < cards; ++i) {
-    const std::string n = std::to_string(i);
-    const bool longNote = i % 10 == 0;
-    line([&](int c) -> std::string {
-      switch (c) {
-        case 1:
-          return i % 3 ? "Mr." : "Ms.";
-        case 2:
-          return "First" + n;
-        case 3:
-          return "Last" + n;
-        case 7:
-        case 22:
-          return n + " Market Street";
-        case 9:
-        case 24:
-          return "Springfield";
-        case 10:
-        case 25:
-          return "IL";
-        case 11:
-        case 26:
-          return "62" + std::to_string(100 + i % 900);
-        case 12:
-        case 27:
-          return "USA";
-        case 13:
-        case 28:
-          return "+1 217 555 " + std::to_string(1000 + i % 9000);
-        case 14:
-          return i % 4 ? "" : "12";
-        case 18:
-          return "Company " + std::to_string(i % 500);
-        case 19:
-          return "Engineer";
-        case 33:
-          return "Business";
-        case 35:
-          return i % 5 ? ""
-                       : std::to_string(1 + i % 12) + "/" + std::to_string(1 + i % 28) + "/1970";
-        case 47:
-          return longNote ? "Met at the fair" : "Short note " + n;
-        default:
-          return "";
-      }
-    });
-    out << (longNote ? "\r\nAsked for the catalogue\r\n\"\r\n" : "\"\r\n");
-  }
 }
 
 class CountingReporter : public tessaly::Reporter {
@@ -142,7 +80,7 @@ int main(int argc, char* argv[]) {
   QTemporaryDir dir;
   if (!dir.isValid()) return 1;
   const QString exportPath = dir.filePath("bench.csv");
-  WriteExport(exportPath.toStdString(), cards);
+  tessaly::bench::WriteTypicalExport(exportPath.toStdString(), cards);
 
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QString::fromUtf8(tessaly::kApplicationTitle));

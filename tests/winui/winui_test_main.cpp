@@ -1,0 +1,13 @@
+// The common controls are registered once, as the program does at start.
+
+#include <gtest/gtest.h>
+
+#include "winui/common_controls.h"
+
+int main(int argc, char** argv) {
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                      ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
