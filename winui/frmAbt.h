@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,7 +17,7 @@ namespace tessaly::winui {
 struct AboutServices {
   std::function<OsVersion()> queryOsVersion = QueryOsVersion;
   std::shared_ptr<Registry> registry;  // the system's when empty
-  CommandStarter start;                // StartProgram when empty
+  CommandStarter start;                // StartProgram, the value as one path, when empty
 };
 
 // The About box: title, version, platform and build, the maker's lines, and a
@@ -53,11 +54,23 @@ class frmAbt {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool Load(HWND mainWindow);
+  void OnCreate();
+  void OnCommand(int id, int code);
+  void OnActivate(bool active);
+  void OnPaint();
+  void OnNcDestroy();
   void Form_Load(HWND mainWindow);
+  void FitToTexts();
+  // The controls in tab order: the buttons, then the labels.
+  std::array<HWND, 7> Controls() const;
 
   Reporter& reporter_;
   AboutServices services_;
   HWND hwnd_ = nullptr;
+  // Hidden; owning the box keeps it off the task bar without tying it to the main window.
+  HWND hiddenOwner_ = nullptr;
+  HWND focus_ = nullptr;  // the control to give the focus back to on activation
   HFONT font_ = nullptr;
 };
 
@@ -65,5 +78,9 @@ class frmAbt {
 // it is loaded, and shows it.
 void ShowAbout(std::unique_ptr<frmAbt>& box, HWND mainWindow, Reporter& reporter,
                AboutServices services = {});
+
+// Moves `window` to be centred over `over` (the primary screen's work area when
+// null), then as far as needed to lie whole on the work area of that screen.
+void PlaceCentred(HWND window, HWND over);
 
 }  // namespace tessaly::winui

@@ -294,6 +294,7 @@ void frmTessaly::CreateToolbar() {
     button.fsState = Enabled(kToolbarButtons[i].command) ? TBSTATE_ENABLED : 0;
     button.fsStyle = BTNS_BUTTON;
     button.iString = -1;
+    button.dwData = reinterpret_cast<DWORD_PTR>(kToolbarButtons[i].key);
     buttons.push_back(button);
   }
   SendMessageW(Toolbar1, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
