@@ -13,8 +13,9 @@ if [ "$purpose" = test ]; then
   # The packages' checks: validators, the manual pages, the installed window.
   packages+=(lintian desktop-file-utils appstream man-db xdotool x11-utils python3)
   packages+=(libgtest-dev mdbtools unixodbc odbc-mdbtools xvfb xauth clang libfuzzer-14-dev)
-  # The Windows tests: GoogleTest's sources for MinGW-w64, Wine to run them.
-  packages+=(googletest wine wine64)
+  # The Windows tests: GoogleTest's sources for MinGW-w64, Wine to run them with
+  # the fonts Windows has (the window's caption buttons), what the window check reads.
+  packages+=(googletest wine wine64 fonts-wine)
 fi
 
 missing=()

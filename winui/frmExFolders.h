@@ -27,9 +27,10 @@ class frmExFolders {
   frmExFolders(const frmExFolders&) = delete;
   frmExFolders& operator=(const frmExFolders&) = delete;
 
-  // Creates the dialog over `owner`, disabled while the dialog is open.
+  // Creates the dialog, hidden, centred over `owner`; false when the system refuses.
   bool Create(HWND owner);
-  // Shows it and handles its messages until it is closed (Create first).
+  // Shows it with `owner` disabled and handles the thread's messages until it is
+  // closed (Create first). A quit message ends it early and stays posted.
   void RunModal();
   HWND Window() const { return hwnd_; }
 
@@ -48,13 +49,25 @@ class frmExFolders {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ContactProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCreate();
+  void OnActivate(bool active);
+  void OnValidateContact();
+  void OnClose();
+  void OnNcDestroy();
+  void EnableOwner();
 
   const std::shared_ptr<outlook::NameSpace>& mOlNs_;
   Reporter& reporter_;
   HWND hwnd_ = nullptr;
   HWND owner_ = nullptr;
   HFONT font_ = nullptr;
+  HWND focus_ = nullptr;        // the control to give the focus back to on activation
+  bool ownerDisabled_ = false;  // by RunModal, which enables it again
+  bool validating_ = false;
+  bool validateAgain_ = false;  // the contact box was left again while a check reported
 };
 
 // Edit > Notes to Journal: connects to Outlook and shows the folder dialog over
