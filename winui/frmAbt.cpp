@@ -105,22 +105,9 @@ SIZE TextRoom(HWND control, bool label, const TwipsScale& twips) {
 void PlaceCentred(HWND window, HWND over) {
   const RECT outer = WindowRect(window);
   RECT target{};
-  const bool hasTarget = over && GetWindowRect(over, &target);
-  HMONITOR monitor = hasTarget ? MonitorFromRect(&target, MONITOR_DEFAULTTONEAREST)
-                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  MONITORINFO screen{};
-  screen.cbSize = sizeof screen;
-  if (!GetMonitorInfoW(monitor, &screen)) {
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen.rcWork, 0);
-  }
-  if (!hasTarget) target = screen.rcWork;
-  about::Point at = about::CentredTopLeft(target.left, target.top, Width(target), Height(target),
-                                          Width(outer), Height(outer));
-  // A box centred over a window mostly off screen would be out of sight; the top
-  // left wins when the box is larger than the screen, so its caption stays there.
-  const RECT& work = screen.rcWork;
-  at.x = std::max<int>(work.left, std::min<int>(at.x, work.right - Width(outer)));
-  at.y = std::max<int>(work.top, std::min<int>(at.y, work.bottom - Height(outer)));
+  if (!over || !GetWindowRect(over, &target)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &target, 0);
+  const about::Point at = about::CentredTopLeft(target.left, target.top, Width(target),
+                                                Height(target), Width(outer), Height(outer));
   SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

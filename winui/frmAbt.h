@@ -80,7 +80,7 @@ void ShowAbout(std::unique_ptr<frmAbt>& box, HWND mainWindow, Reporter& reporter
                AboutServices services = {});
 
 // Moves `window` to be centred over `over` (the primary screen's work area when
-// null), then as far as needed to lie whole on the work area of that screen.
+// null), wherever that stands.
 void PlaceCentred(HWND window, HWND over);
 
 }  // namespace tessaly::winui

@@ -523,7 +523,11 @@ void frmTessaly::FillTableListView() {
     }
   }
   // The list holds no rows, only their number; nothing stays selected from before.
-  ListView_SetItemState(lvMDB, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  // One row at a time: asked for all rows at once, the control visits each of them.
+  for (const UINT state : {LVNI_SELECTED, LVNI_FOCUSED}) {
+    const int row = ListView_GetNextItem(lvMDB, -1, state);
+    if (row >= 0) ListView_SetItemState(lvMDB, row, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  }
   ListView_SetItemCountEx(lvMDB, static_cast<int>(std::min<int64_t>(records.Rows(), INT32_MAX)), 0);
   if (records.Rows() > 0) ListView_EnsureVisible(lvMDB, 0, FALSE);
   InvalidateRect(lvMDB, nullptr, TRUE);

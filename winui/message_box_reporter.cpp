@@ -55,8 +55,14 @@ std::string CardBoxText(const std::string& text, const CardRef& card) {
   return text + "\n" + line;
 }
 
+// A box belongs to the window the user is in: the main window, or a dialog over it.
+HWND MessageBoxReporter::Owner() const {
+  HWND active = GetActiveWindow();
+  return active && IsWindowEnabled(active) ? active : owner_;
+}
+
 void MessageBoxReporter::Show(const std::string& text, Icon icon) {
-  MessageBoxW(owner_, win32::Wide(text).c_str(), win32::Wide(kApplicationTitle).c_str(),
+  MessageBoxW(Owner(), win32::Wide(text).c_str(), win32::Wide(kApplicationTitle).c_str(),
               MB_OK | BoxIcon(icon));
 }
 
@@ -76,7 +82,7 @@ bool MessageBoxReporter::ShowCard(const std::string& text, Icon icon, const Card
   const std::wstring noMore = win32::Wide(kNoMoreCardErrors);
   TASKDIALOGCONFIG config{};
   config.cbSize = sizeof config;
-  config.hwndParent = owner_;
+  config.hwndParent = Owner();
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
   config.dwCommonButtons = TDCBF_OK_BUTTON;
   config.pszWindowTitle = title.c_str();

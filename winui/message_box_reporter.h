@@ -22,6 +22,8 @@ class MessageBoxReporter : public Reporter {
   void ShowAt(const std::string& text, Icon icon, const LineRef& where) override;
 
  private:
+  HWND Owner() const;
+
   HWND owner_;
 };
 

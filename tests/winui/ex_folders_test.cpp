@@ -12,11 +12,15 @@
 #include "outlook/folder_store.h"
 #include "tests/support/recording_reporter.h"
 #include "tests/support/test_platform.h"
+#include "tests/winui/window_test_support.h"
 
 namespace tessaly::winui {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ComeForward;
+using test::Press;
+using test::Pump;
 
 // A stand-in store's folder, named as its id; type 2 holds contacts.
 std::string Folder(const std::string& id, int type, int count, const std::string& folders = "") {
@@ -28,30 +32,6 @@ const std::string kStore =
     R"({"stores": [{"root": )" +
     Folder("ROOT", 0, 0, Folder("00000000EMPTY", 2, 0) + ", " + Folder("00000000FULL", 2, 312)) +
     "}]}";
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Other programs' windows on the display may take the foreground; these tests need it.
-void ComeForward(HWND window) {
-  for (int tries = 0; tries < 100 && GetForegroundWindow() != window; ++tries) {
-    SetForegroundWindow(window);
-    Pump();
-    Sleep(10);
-  }
-}
-
-// A key pressed on the focused control, through the dialog's IsDialogMessageW.
-void Press(HWND dialog, WPARAM key) {
-  MSG msg{GetFocus(), WM_KEYDOWN, key, 1, 0, {0, 0}};
-  if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
-  Pump();
-}
 
 // What a timer saw of an open folder dialog before it closed it.
 struct Seen {

@@ -20,6 +20,7 @@
 #include "tests/support/export_lines.h"
 #include "tests/support/main_window_behaviour.h"
 #include "tests/support/recording_reporter.h"
+#include "tests/winui/window_test_support.h"
 #include "winui/file_dialogs.h"
 #include "winui/frmAbt.h"
 #include "winui/message_box_reporter.h"
@@ -49,16 +50,8 @@ struct ScriptedDialogs : FileDialogs {
   std::vector<FileChoice> asked;
 };
 
-// Handles what is queued, as the program's loop does.
 void Pump(frmTessaly& window) {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) continue;
-    if (!window.PreTranslate(msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  test::Pump([&](MSG& msg) { return window.PreTranslate(msg); });
 }
 
 void WaitForConversion(frmTessaly& window) {
@@ -335,9 +328,11 @@ TEST_F(WinWindowTest, LongListingsAndTheirEnd) {
   EXPECT_EQ(Narrow(ListText(window.lvMDB, 1500, 2)), "Alan");
   EXPECT_EQ(Narrow(ListText(window.lvMDB, 3000, 2)), "");  // past the end
 
+  ListView_SetItemState(window.lvMDB, 2999, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   Open(WriteCards("one.csv", {kAda}));
   Parse();
   EXPECT_EQ(ListView_GetItemCount(window.lvMDB), 1);
+  EXPECT_EQ(ListView_GetSelectedCount(window.lvMDB), 0u);  // nothing of the last listing stays selected
   EXPECT_EQ(ColumnCount(window.lvMDB), 42);
   EXPECT_EQ(Narrow(ListText(window.lvMDB, 0, 4)), "Lovelace");
   EXPECT_TRUE(reporter.reports.empty());
