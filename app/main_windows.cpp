@@ -33,22 +33,28 @@ std::vector<std::string> Arguments() {
   return arguments;
 }
 
-// A window program has no console of its own: a console it was started from gets
-// the text, else a message box shows it.
+// A window program has no console of its own: the output it was started with gets
+// the text (a pipe, a file, a console), else the console of the program that
+// started it, else a message box.
 void Say(const std::string& text, bool problem) {
-  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-    HANDLE out = GetStdHandle(problem ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    const std::wstring wide = tessaly::win32::Wide(text);
-    DWORD written = 0;
-    if (GetFileType(out) == FILE_TYPE_CHAR) {
-      WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-      WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  const std::wstring wide = tessaly::win32::Wide(text);
+  DWORD written = 0;
+  HANDLE out = GetStdHandle(problem ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  if (out && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) {
+    if (GetFileType(out) == FILE_TYPE_CHAR &&
+        WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr)) {
+      return;
     }
-    return;
+    if (WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return;
   }
-  MessageBoxW(nullptr, tessaly::win32::Wide(text).c_str(),
-              tessaly::win32::Wide(tessaly::kApplicationTitle).c_str(),
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool said = console != INVALID_HANDLE_VALUE &&
+                      WriteConsoleW(console, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
+    if (said) return;
+  }
+  MessageBoxW(nullptr, wide.c_str(), tessaly::win32::Wide(tessaly::kApplicationTitle).c_str(),
               MB_OK | (problem ? MB_ICONEXCLAMATION : MB_ICONASTERISK));
 }
 

@@ -26,6 +26,7 @@ zip=$(grep '^dist/.*\.zip$' "$work/made")
 meta=build/test/packaging
 app_id=$(dpkg-deb -c "$deb" | sed -n 's|.*/usr/share/applications/\(.*\)\.desktop$|\1|p')
 desktop=$meta/$app_id.desktop
+version_number=$(dpkg-deb -f "$deb" Version | cut -d- -f1)
 
 # Exports to convert, and what this build's own converter makes of them: long cards
 # with notes over several lines and some cards refused; for the window, plain ones
@@ -195,7 +196,7 @@ profile_files() { find "$WINEPREFIX/drive_c/users" -type f | sort; }
 profile_files >"$work/files-before"
 wine "$setup" /S </dev/null >/dev/null 2>&1
 wineserver -w
-for file in tessaly-convert.exe Readme.txt Copyright.txt Uninstall.exe; do
+for file in tessaly.exe tessaly-convert.exe Readme.txt Copyright.txt Uninstall.exe; do
   [ -f "$programs/$file" ] || fail "the installer put no $file in $programs"
 done
 ls "$menu"/*.lnk >/dev/null 2>&1 || fail "the installer made no Start menu shortcuts"
@@ -206,6 +207,11 @@ echo "installer /S: $(ls "$programs" | tr '\n' ' ')in $programs; $(ls "$menu" | 
   || fail "the installed tessaly-convert.exe did not convert the export"
 same_cards "$work/windows.mdb" cards "the installed tessaly-convert.exe"
 echo "installed tessaly-convert.exe: the same cards as the tested build"
+# The window's program starts from the install; the window itself is the Windows
+# stage's, under a display.
+version=$(wine "$programs/tessaly.exe" --version </dev/null 2>/dev/null | tr -d '\r')
+[ "$version" = "tessaly $version_number" ] || fail "the installed tessaly.exe says \"$version\""
+echo "installed tessaly.exe --version: $version"
 
 wine "$programs/Uninstall.exe" /S </dev/null >/dev/null 2>&1
 wineserver -w
