@@ -50,6 +50,29 @@ inline constexpr std::array<Menu, 3> kMenus = {{
 
 inline bool IsSeparator(const MenuItem& item) { return item.command == Command::kNone; }
 
+// Runs a command on a window that has the menu items' handlers.
+template <typename Window>
+void RunCommand(Window& window, Command command) {
+  switch (command) {
+    case Command::kOpen:
+      return window.mnuFileOpen_Click();
+    case Command::kSaveAs:
+      return window.mnuFileSaveAs_Click();
+    case Command::kExit:
+      return window.mnuExit_Click();
+    case Command::kParse:
+      return window.mnuEditParse_Click();
+    case Command::kNotesToJournal:
+      return window.mnuNotesToJournal_Click();
+    case Command::kHelpIndex:
+      return window.mnuHelpIndex_Click();
+    case Command::kHelpAbout:
+      return window.mnuHelpAbout_Click();
+    case Command::kNone:
+      return;
+  }
+}
+
 struct ToolbarButton {
   const char* key;  // also its picture's key
   const char* toolTip;

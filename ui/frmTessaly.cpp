@@ -93,7 +93,8 @@ void frmTessaly::CreateMenus() {
       if (IsSeparator(item)) continue;
       if (item.ctrlKey) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(item.ctrlKey)));
       action->setEnabled(item.enabledAtStart);
-      connect(action, &QAction::triggered, this, [this, command = item.command] { Run(command); });
+      connect(action, &QAction::triggered, this,
+              [this, command = item.command] { RunCommand(*this, command); });
     }
   }
   mnuFile = findChild<QMenu*>(QStringLiteral("mnuFile"));
@@ -107,27 +108,6 @@ void frmTessaly::CreateMenus() {
   mnuHelp = findChild<QMenu*>(QStringLiteral("mnuHelp"));
   mnuHelpIndex = findChild<QAction*>(QStringLiteral("mnuHelpIndex"));
   mnuHelpAbout = findChild<QAction*>(QStringLiteral("mnuHelpAbout"));
-}
-
-void frmTessaly::Run(design::Command command) {
-  switch (command) {
-    case Command::kOpen:
-      return mnuFileOpen_Click();
-    case Command::kSaveAs:
-      return mnuFileSaveAs_Click();
-    case Command::kExit:
-      return mnuExit_Click();
-    case Command::kParse:
-      return mnuEditParse_Click();
-    case Command::kNotesToJournal:
-      return mnuNotesToJournal_Click();
-    case Command::kHelpIndex:
-      return mnuHelpIndex_Click();
-    case Command::kHelpAbout:
-      return mnuHelpAbout_Click();
-    case Command::kNone:
-      return;
-  }
 }
 
 void frmTessaly::CreateToolbar() {

@@ -94,8 +94,6 @@ class frmTessaly : public QMainWindow, public SessionView {
 
  private:
   void CreateMenus();
-  // What a menu item or its toolbar button runs.
-  void Run(design::Command command);
   void CreateToolbar();
   void CreateStatusBar();
   void CreateLists();

@@ -11,6 +11,7 @@
 #include "tessaly/version.h"
 #include "winui/start_program.h"
 #include "winui/twips_scale.h"
+#include "winui/window_basics.h"
 
 namespace tessaly::winui {
 
@@ -38,24 +39,6 @@ constexpr Design kDesigns[] = {
     {4020, 360, 1395, 195},   // lblBuild
 };
 constexpr size_t kButtons = 2;
-
-HINSTANCE Instance() {
-  return GetModuleHandleW(nullptr);
-}
-
-int Width(const RECT& rect) {
-  return rect.right - rect.left;
-}
-
-int Height(const RECT& rect) {
-  return rect.bottom - rect.top;
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
 
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -158,23 +141,9 @@ bool frmAbt::Load(HWND mainWindow) {
 }
 
 LRESULT CALLBACK frmAbt::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* box = static_cast<frmAbt*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    box->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
-  }
-  auto* box = reinterpret_cast<frmAbt*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  frmAbt* box = OwnerOf(hwnd, message, lParam, &frmAbt::hwnd_);
   if (!box) return DefWindowProcW(hwnd, message, wParam, lParam);
-  // Nothing may unwind through the system's frames.
-  try {
-    try {
-      return box->OnMessage(message, wParam, lParam);
-    } catch (const std::exception& problem) {
-      box->reporter_.Show(problem.what(), Icon::Critical);
-    }
-  } catch (...) {
-  }
-  return 0;
+  return Guarded(box->reporter_, [&] { return box->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT frmAbt::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -206,20 +175,11 @@ LRESULT frmAbt::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmAbt::OnCreate() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  }
-  const TwipsScale twips(hwnd_);
+  font_ = MessageFont();
   auto add = [&](const wchar_t* windowClass, const wchar_t* text, DWORD style, int id,
                  const Design& at) {
-    HWND control =
-        CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, twips.X(at.left),
-                        twips.Y(at.top), twips.X(at.width), twips.Y(at.height), hwnd_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-    if (font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return control;
+    return AddControl(hwnd_, font_, 0, windowClass, text, style, id, at.left, at.top, at.width,
+                      at.height);
   };
   // Created in tab order. Labels show '&' as it is.
   cmdOK = add(WC_BUTTONW, L"&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kDesigns[0]);

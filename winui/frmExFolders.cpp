@@ -10,6 +10,7 @@
 #include "session/notes_to_journal.h"
 #include "winui/frmAbt.h"
 #include "winui/twips_scale.h"
+#include "winui/window_basics.h"
 
 namespace tessaly::winui {
 
@@ -39,10 +40,6 @@ constexpr PanelDesign kPanels[] = {
     {"Contact", L"", 800},
     {"Journal", L"", 800},
 };
-
-HINSTANCE Instance() {
-  return GetModuleHandleW(nullptr);
-}
 
 int PanelIndex(const std::string& key) {
   for (size_t i = 0; i < std::size(kPanels); ++i) {
@@ -134,24 +131,9 @@ void frmExFolders::EnableOwner() {
 }
 
 LRESULT CALLBACK frmExFolders::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* dialog =
-        static_cast<frmExFolders*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    dialog->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
-  }
-  auto* dialog = reinterpret_cast<frmExFolders*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  frmExFolders* dialog = OwnerOf(hwnd, message, lParam, &frmExFolders::hwnd_);
   if (!dialog) return DefWindowProcW(hwnd, message, wParam, lParam);
-  // Nothing may unwind through the system's frames.
-  try {
-    try {
-      return dialog->OnMessage(message, wParam, lParam);
-    } catch (const std::exception& problem) {
-      dialog->reporter_.Show(problem.what(), Icon::Critical);
-    }
-  } catch (...) {
-  }
-  return 0;
+  return Guarded(dialog->reporter_, [&] { return dialog->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT frmExFolders::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -186,20 +168,11 @@ LRESULT frmExFolders::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmExFolders::OnCreate() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  }
+  font_ = MessageFont();
   const TwipsScale twips(hwnd_);
   auto add = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text, DWORD style,
                  int id, double left, double top, double width, double height) {
-    HWND control =
-        CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, twips.X(left),
-                        twips.Y(top), twips.X(width), twips.Y(height), hwnd_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-    if (font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return control;
+    return AddControl(hwnd_, font_, exStyle, windowClass, text, style, id, left, top, width, height);
   };
   // Created in tab order.
   OKButton = add(0, WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 3900, 120, 1215, 375);

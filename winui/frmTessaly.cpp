@@ -17,6 +17,7 @@
 #include "winui/frmAbt.h"
 #include "winui/start_program.h"
 #include "winui/twips_scale.h"
+#include "winui/window_basics.h"
 
 namespace tessaly::winui {
 
@@ -32,10 +33,6 @@ constexpr int kToolbarId = 1;
 constexpr int kMdbId = 2;
 constexpr int kCsvId = 3;
 constexpr int kStatusBarId = 4;
-
-HINSTANCE Instance() {
-  return GetModuleHandleW(nullptr);
-}
 
 // The toolbar's pictures, from the system's standard set, in the order of the buttons.
 constexpr int kButtonPictures[] = {STD_FILEOPEN, STD_REPLACE, STD_FILESAVE};
@@ -95,20 +92,6 @@ std::string OpenInNotepad(const std::string& path) {
   } catch (const Failure& failure) {
     return failure.Description();
   }
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
-
-int Width(const RECT& rect) {
-  return rect.right - rect.left;
-}
-
-int Height(const RECT& rect) {
-  return rect.bottom - rect.top;
 }
 
 void Resize(HWND control, int width, int height) {
@@ -189,20 +172,9 @@ bool frmTessaly::Create() {
 }
 
 LRESULT CALLBACK frmTessaly::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* window = static_cast<frmTessaly*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    window->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-  }
-  auto* window = reinterpret_cast<frmTessaly*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  frmTessaly* window = OwnerOf(hwnd, message, lParam, &frmTessaly::hwnd_);
   if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
-  // Nothing may unwind through the system's frames.
-  try {
-    return window->OnMessage(message, wParam, lParam);
-  } catch (const std::exception& problem) {
-    window->reporter_.Show(problem.what(), Icon::Critical);
-    return 0;
-  }
+  return Guarded(window->reporter_, [&] { return window->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT frmTessaly::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -244,11 +216,7 @@ LRESULT frmTessaly::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmTessaly::OnCreate() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
-  }
+  font_ = MessageFont();
   CreateToolbar();
   CreateLists();
   CreateStatusBar();
@@ -403,28 +371,7 @@ void frmTessaly::OnCommand(int id) {
   if (index <= static_cast<int>(Command::kNone) || index > static_cast<int>(Command::kHelpAbout)) return;
   const auto command = static_cast<Command>(index);
   // A disabled command does nothing, whoever sends it.
-  if (Enabled(command)) Run(command);
-}
-
-void frmTessaly::Run(Command command) {
-  switch (command) {
-    case Command::kOpen:
-      return mnuFileOpen_Click();
-    case Command::kSaveAs:
-      return mnuFileSaveAs_Click();
-    case Command::kExit:
-      return mnuExit_Click();
-    case Command::kParse:
-      return mnuEditParse_Click();
-    case Command::kNotesToJournal:
-      return mnuNotesToJournal_Click();
-    case Command::kHelpIndex:
-      return mnuHelpIndex_Click();
-    case Command::kHelpAbout:
-      return mnuHelpAbout_Click();
-    case Command::kNone:
-      return;
-  }
+  if (Enabled(command)) RunCommand(*this, command);
 }
 
 LRESULT frmTessaly::OnNotify(const NMHDR& header) {

@@ -53,6 +53,15 @@ class frmTessaly : public SessionView {
   bool Busy() const { return busy_; }
   frmAbt* AboutBox() const { return about_.get(); }
 
+  // The menu items' handlers; a toolbar button runs its item's.
+  void mnuFileOpen_Click();
+  void mnuEditParse_Click();
+  void mnuFileSaveAs_Click();
+  void mnuExit_Click();
+  void mnuNotesToJournal_Click();
+  void mnuHelpIndex_Click();
+  void mnuHelpAbout_Click();
+
   // SessionView.
   void ShowFieldNames(const std::vector<std::u16string>& names) override;
   void ShowRecords(const RecordList& records) override;
@@ -94,16 +103,7 @@ class frmTessaly : public SessionView {
   void CreateLists();
   void CreateStatusBar();
   void Form_Load();
-  void Run(design::Command command);
   bool Enabled(design::Command command) const;
-
-  void mnuFileOpen_Click();
-  void mnuEditParse_Click();
-  void mnuFileSaveAs_Click();
-  void mnuExit_Click();
-  void mnuNotesToJournal_Click();
-  void mnuHelpIndex_Click();
-  void mnuHelpAbout_Click();
 
   modCSV& csv_;
   Reporter& reporter_;
