@@ -18,7 +18,7 @@
 #include <fstream>
 #include <string>
 
-#include "bench/typical_export.h"
+#include "bench/window_bench.h"
 #include "engine/modCSV.h"
 #include "session/session.h"
 #include "session/status_texts.h"
@@ -44,15 +44,6 @@ double ResidentMb() {
   }
   return 0;
 }
-
-class CountingReporter : public tessaly::Reporter {
- public:
-  void Show(const std::string& text, tessaly::Icon) override {
-    ++count;
-    std::fprintf(stderr, "report: %s\n", text.c_str());
-  }
-  int count = 0;
-};
 
 class PresetDialogs : public tessaly::FileDialogs {
  public:
@@ -84,7 +75,7 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QString::fromUtf8(tessaly::kApplicationTitle));
-  CountingReporter reporter;
+  tessaly::bench::CountingReporter reporter;
   tessaly::modCSV csv(reporter);
   PresetDialogs dialogs(exportPath, dir.filePath("bench.mdb"));
   tessaly::frmTessaly window(csv, reporter, dialogs);

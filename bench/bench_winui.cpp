@@ -14,7 +14,7 @@
 #include "winui/common_controls.h"
 
 #include <psapi.h>
-#include "bench/typical_export.h"
+#include "bench/window_bench.h"
 #include "engine/modCSV.h"
 #include "platform/win32.h"
 #include "session/session.h"
@@ -41,15 +41,6 @@ Memory ProcessMemory() {
   return {static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0),
           static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0)};
 }
-
-class CountingReporter : public tessaly::Reporter {
- public:
-  void Show(const std::string& text, tessaly::Icon) override {
-    ++count;
-    std::fprintf(stderr, "report: %s\n", text.c_str());
-  }
-  int count = 0;
-};
 
 class PresetDialogs : public tessaly::winui::FileDialogs {
  public:
@@ -95,7 +86,7 @@ int main(int argc, char* argv[]) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  CountingReporter reporter;
+  tessaly::bench::CountingReporter reporter;
   tessaly::modCSV csv(reporter);
   PresetDialogs dialogs(exportPath, (dir / "bench.mdb").string());
   tessaly::winui::frmTessaly window(csv, reporter, dialogs);

@@ -1,9 +1,13 @@
 #pragma once
 
-// The export the window benchmarks convert.
+// What the window benchmarks share: the export they convert, and a reporter that
+// counts what would have been shown.
 
+#include <cstdio>
 #include <fstream>
 #include <string>
+
+#include "platform/reporter.h"
 
 namespace tessaly::bench {
 
@@ -69,5 +73,14 @@ inline void WriteTypicalExport(const std::string& path, int cards) {
     out << (longNote ? "\r\nAsked for the catalogue\r\n\"\r\n" : "\"\r\n");
   }
 }
+
+class CountingReporter : public Reporter {
+ public:
+  void Show(const std::string& text, Icon) override {
+    ++count;
+    std::fprintf(stderr, "report: %s\n", text.c_str());
+  }
+  int count = 0;
+};
 
 }  // namespace tessaly::bench
