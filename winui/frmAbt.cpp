@@ -1,7 +1,6 @@
 #include "winui/frmAbt.h"
 
 #include <algorithm>
-#include <exception>
 #include <vector>
 
 #include "winui/common_controls.h"
@@ -200,6 +199,9 @@ void frmAbt::Form_Load(HWND mainWindow) {
   SetText(lblVersion, about::VersionText());
   SetText(lblTitle, title);
   SetText(lblDisclaimer, WithCrLf(about::MakerLines()));
+  // A box loaded anew knows nothing of the last one.
+  WinVer.clear();
+  mOsVer = {};
   GetWinVersion();
   SetText(lblWinVer, WinVer);
   SetText(lblBuild, about::BuildText(mOsVer.BuildNumber));

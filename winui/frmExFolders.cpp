@@ -1,7 +1,6 @@
 #include "winui/frmExFolders.h"
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 #include "winui/common_controls.h"

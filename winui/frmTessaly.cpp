@@ -1,7 +1,6 @@
 #include "winui/frmTessaly.h"
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
 #include <span>
 
@@ -167,6 +166,7 @@ bool frmTessaly::Create() {
     menu = nullptr;
     return false;
   }
+  tasksWindow_ = hwnd_;
   session_ = std::make_unique<Session>(csv_, reporter_, *this);
   return true;
 }
@@ -203,6 +203,7 @@ LRESULT frmTessaly::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnRunTasks();
       return 0;
     case WM_NCDESTROY:
+      tasksWindow_ = nullptr;
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       Toolbar1 = lvMDB = lvCSV = StatusBar1 = nullptr;
@@ -530,7 +531,7 @@ void frmTessaly::RunOnUiThread(std::function<void()> task) {
     const std::lock_guard guard(tasksMutex_);
     tasks_.push_back(std::move(task));
   }
-  if (hwnd_) PostMessageW(hwnd_, kRunTasksMessage, 0, 0);
+  if (HWND window = tasksWindow_) PostMessageW(window, kRunTasksMessage, 0, 0);
 }
 
 void frmTessaly::Quit() {

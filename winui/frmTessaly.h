@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -121,6 +122,8 @@ class frmTessaly : public SessionView {
 
   std::mutex tasksMutex_;
   std::deque<std::function<void()>> tasks_;
+  // The window while it lives, for the threads that hand it tasks.
+  std::atomic<HWND> tasksWindow_ = nullptr;
 
   // Sizes at load, in pixels.
   int mCsvHeight = 0;

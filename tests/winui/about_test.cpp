@@ -171,9 +171,13 @@ TEST_F(AboutTest, LoadedOnceAndAnewAfterOkOrTheCloseBox) {
   EXPECT_EQ(Text(box.lblWinVer), L"Win95");
   EXPECT_NE(Frame(box.Window()).left, where.left);
 
+  // Loaded anew, nothing of the last box stays, also when the system cannot be asked.
   SendMessageW(box.Window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(box.Window(), nullptr);
+  fail_ = true;
   EXPECT_NE(Show().Window(), nullptr);
+  EXPECT_EQ(Text(box.lblWinVer), L"");
+  EXPECT_EQ(Text(box.lblBuild), L"Build 0");
 }
 
 TEST_F(AboutTest, KeysAndSystemInfo) {
