@@ -6,14 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/file_seam.h"
 #include "tests/support/export_lines.h"
 #include "tests/support/recording_reporter.h"
 
@@ -173,7 +178,18 @@ class MainWindowDriver {
   virtual void ChooseMenuItem(const std::string& caption) = 0;
   virtual void ClickButton(const std::string& key) = 0;
   virtual void TypeCtrl(char key) = 0;
-  virtual void WaitWhileConverting() = 0;
+  // Lets the window handle its messages until a conversion has ended, calling
+  // `meanwhile` between them.
+  virtual void WaitWhileConverting(const std::function<void()>& meanwhile = {}) = 0;
+  // Asks the window to close, as its close box does; whether it still shows.
+  virtual void AskToClose() = 0;
+  virtual bool Shows() = 0;
+  // The hourglass.
+  virtual bool Busy() = 0;
+  // lvCSV filled with these names, as File > Open fills it.
+  virtual void ListFieldNames(const std::vector<std::u16string>& names) = 0;
+  // Help > Index opens the guide with this; it says why it could not, or nothing.
+  virtual void OpenGuideWith(std::function<std::string(const std::string& path)> open) = 0;
 
   // Asks the window for this outer size (pixels), then reads back where things are.
   virtual void ResizeWindow(int width, int height) = 0;
@@ -284,6 +300,110 @@ inline void RunResizeSteps(MainWindowDriver& window) {
     EXPECT_EQ(window.CsvRect(), (Rect{csv.left, csv.top, csv.width, csv.height + height}));
     EXPECT_EQ(window.MdbRect(), (Rect{mdb.left, mdb.top, mdb.width + width, mdb.height + height}));
   }
+}
+
+inline std::string WriteCards(const std::filesystem::path& file, const std::vector<Card>& cards) {
+  std::vector<std::string> lines{HeaderLine()};
+  for (const Card& card : cards) lines.push_back(RecordLine(card));
+  std::ofstream(file, std::ios::binary) << Crlf(lines);
+  return file.string();
+}
+
+// Save as runs under the hourglass, also when it fails; the listing outlives the
+// database it came from; the panel's tip names the file and the counts.
+inline void RunSaveAs(MainWindowDriver& window, const std::filesystem::path& folder,
+                      RecordingReporter& reporter) {
+  std::vector<bool> busyAtReports;
+  reporter.whenShown = [&] { busyAtReports.push_back(window.Busy()); };
+  window.AnswerOpen(WriteCards(folder / "cards.csv", {kAda, kAlan}));
+  window.ChooseMenuItem("&Open");
+  window.ChooseMenuItem("&Parse records");
+  window.WaitWhileConverting();
+  window.AnswerSave((folder / "no such folder" / "out.mdb").string());
+  window.ChooseMenuItem("&Save as...");
+  ASSERT_EQ(reporter.reports.size(), 1u) << testing::PrintToString(reporter.Texts());
+  EXPECT_EQ(reporter.reports[0].icon, Icon::Critical);
+  EXPECT_EQ(busyAtReports, std::vector<bool>{true});
+  EXPECT_FALSE(window.Busy());
+  window.AnswerSave((folder / "out.mdb").string());
+  window.ChooseMenuItem("&Save as...");
+  EXPECT_EQ(window.PanelTip("MDBfile"),
+            (folder / "out.mdb").string() + "\nCards written: 2, cards failed: 0.");
+  EXPECT_EQ(window.Cell(1, 2), "Alan");
+  reporter.whenShown = nullptr;
+}
+
+// A short field list is listed as far as it goes, then reported; a guide that
+// cannot be opened is reported as such, without an icon.
+inline void RunFailureReports(MainWindowDriver& window, const RecordingReporter& reporter) {
+  window.ListFieldNames({u"One", u"Two"});
+  EXPECT_EQ(window.FieldNames(), (std::vector<std::string>{"One", "Two"}));
+  std::string opened;
+  window.OpenGuideWith([&](const std::string& path) {
+    opened = path;
+    return std::string("File not found");
+  });
+  window.ChooseMenuItem("&Index...");
+  EXPECT_EQ(std::filesystem::path(opened).filename(), "Readme.txt") << opened;
+  ASSERT_EQ(reporter.reports.size(), 2u) << testing::PrintToString(reporter.Texts());
+  EXPECT_EQ(reporter.reports[0].text.rfind("Err 9 ", 0), 0u) << reporter.reports[0].text;
+  EXPECT_EQ(reporter.reports[0].icon, Icon::Exclamation);
+  EXPECT_EQ(reporter.reports[1].text, "File not found");
+  EXPECT_EQ(reporter.reports[1].icon, Icon::None);
+}
+
+// A slow conversion shows how far it got, at most ten times a second, with the
+// commands that touch the converter disabled; the window goes on handling its
+// messages meanwhile.
+inline void RunProgressWhileConverting(MainWindowDriver& window, const std::filesystem::path& folder) {
+  // About 5 MB, read 1 MB at a time.
+  window.AnswerOpen(WriteCards(folder / "large.csv", std::vector<Card>(20000, kAda)));
+  window.ChooseMenuItem("&Open");
+  seam::ScopedFault slow(
+      seam::FileOp::kExportRead, [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); },
+      0, true);
+  std::vector<std::string> texts;
+  bool disabledMeanwhile = true;
+  const auto start = std::chrono::steady_clock::now();
+  window.ChooseMenuItem("&Parse records");
+  window.WaitWhileConverting([&] {
+    const std::string progress = window.PanelText("Progress");
+    if (texts.empty() || texts.back() != progress) texts.push_back(progress);
+    if (progress.rfind("Converting", 0) != 0) return;
+    for (const char* caption : {"&Open", "&Parse records", "&Save as...", "E&xit"}) {
+      for (const MenuSeen& menu : window.Menus()) {
+        for (const MenuItemSeen& item : menu.items) disabledMeanwhile &= item.caption != caption || !item.enabled;
+      }
+    }
+  });
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(window.PanelText("Progress"), "Translation complete.");
+  EXPECT_TRUE(disabledMeanwhile);
+  EXPECT_TRUE(EnabledWithButton(window, "&Open", "Open") && EnabledWithButton(window, "&Save as...", "Save"));
+  std::vector<int> percents;
+  for (const std::string& text : texts) {
+    std::smatch match;
+    if (text.rfind("Converting", 0) != 0) continue;
+    ASSERT_TRUE(std::regex_match(text, match, std::regex("^Converting\xE2\x80\xA6 (\\d+)%$"))) << text;
+    percents.push_back(std::stoi(match[1]));
+  }
+  ASSERT_FALSE(percents.empty()) << testing::PrintToString(texts);
+  EXPECT_LE(percents.size(), seconds * 10 + 1);
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_LT(percents.front(), 100);  // shown while it ran, not only at its end
+}
+
+// Closing the window during a conversion closes it once the conversion ends.
+inline void RunCloseDuringConversion(MainWindowDriver& window, const std::filesystem::path& folder) {
+  window.AnswerOpen(WriteCards(folder / "cards.csv", {kAda, kAlan}));
+  window.ChooseMenuItem("&Open");
+  seam::ScopedFault slow(seam::FileOp::kExportRead,
+                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+  window.ChooseMenuItem("&Parse records");
+  window.AskToClose();
+  EXPECT_TRUE(window.Shows());  // still converting
+  window.WaitWhileConverting();
+  EXPECT_FALSE(window.Shows());
 }
 
 }  // namespace tessaly::test

@@ -71,7 +71,6 @@ class WindowTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    reporter.whenShown = [this] { cursors.push_back(window.cursor().shape()); };
     window.show();
     QCoreApplication::processEvents();
   }
@@ -83,38 +82,15 @@ class WindowTest : public testing::Test {
     return file.fileName();
   }
   QString WriteCards(const QString& name, const std::vector<Card>& cards) {
-    std::vector<std::string> lines{HeaderLine()};
-    for (const Card& card : cards) lines.push_back(RecordLine(card));
-    return WriteExport(name, lines);
+    return QString::fromStdString(test::WriteCards(dir.filePath(name).toStdString(), cards));
   }
   void Open(const QString& path) { dialogs.open = path, window.mnuFileOpen->trigger(); }
   // Parse records, waiting for the conversion as the user would.
   void Parse() { ParseIn(window); }
-  void Parse(const QString& path) { Open(path), Parse(); }
-  void SaveAs(const QString& path) { dialogs.save = path, window.mnuFileSaveAs->trigger(); }
-  // Which of Parse and Save are enabled, menu and button alike.
-  std::pair<bool, bool> Enabled() const {
-    EXPECT_EQ(window.mnuEditParse->isEnabled(), window.Button("Parse")->isEnabled());
-    EXPECT_EQ(window.mnuFileSaveAs->isEnabled(), window.Button("Save")->isEnabled());
-    return {window.mnuEditParse->isEnabled(), window.mnuFileSaveAs->isEnabled()};
-  }
-
   QString Progress() const { return window.Panel(QStringLiteral("Progress"))->text(); }
-  int Listed() const { return window.lvCSV->topLevelItemCount(); }
-  int Rows() const { return window.lvMDB->model()->rowCount(); }
-  int Columns() const { return window.lvMDB->model()->columnCount(); }
-  QString Cell(int row, int col) const {
-    return window.lvMDB->model()->index(row, col).data().toString();
-  }
-  std::string Reports() const { return testing::PrintToString(reporter.Texts()); }
-  QByteArray Bytes(const QString& name) const {
-    QFile file(dir.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
 
   QTemporaryDir dir;
   test::RecordingReporter reporter;
-  std::vector<Qt::CursorShape> cursors;  // the window's cursor at each report
   modCSV csv{reporter};
   ScriptedDialogs dialogs;
   frmTessaly window{csv, reporter, dialogs};
@@ -206,9 +182,23 @@ class QtWindowDriver : public test::MainWindowDriver {
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window_));
     QTest::keyClick(&window_, static_cast<Qt::Key>(key), Qt::ControlModifier);
   }
-  void WaitWhileConverting() override {
+  void WaitWhileConverting(const std::function<void()>& meanwhile) override {
+    QTimer sample;
+    if (meanwhile) {
+      QObject::connect(&sample, &QTimer::timeout, meanwhile);
+      sample.start(10);
+    }
     while (window_.session().Converting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QCoreApplication::processEvents();
+  }
+  void AskToClose() override { window_.close(); }
+  bool Shows() override { return window_.isVisible(); }
+  bool Busy() override { return window_.cursor().shape() == Qt::WaitCursor; }
+  void ListFieldNames(const std::vector<std::u16string>& names) override { window_.FillCSVlv(names); }
+  void OpenGuideWith(std::function<std::string(const std::string& path)> open) override {
+    window_.openDocument = [open](const QString& path) {
+      return QString::fromStdString(open(path.toStdString()));
+    };
   }
 
   void ResizeWindow(int width, int height) override {
@@ -241,45 +231,35 @@ TEST_F(WindowTest, LayoutRule) {
   test::RunResizeSteps(driver);
 }
 
-// The toolkit's own: Save as under the hourglass, the tips of the panels, and a
-// name too long for its panel.
-TEST_F(WindowTest, PanelsAndTheHourglass) {
-  Parse(WriteCards("cards.csv", {kAda, kAlan}));
-  SaveAs(dir.filePath("no such folder/out.mdb"));
-  ASSERT_EQ(reporter.reports.size(), 1u) << Reports();
-  EXPECT_EQ(cursors, std::vector{Qt::WaitCursor});
-  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-  SaveAs(dir.filePath("out.mdb"));
-  EXPECT_EQ(window.Panel("MDBfile")->toolTip(),
-            dir.filePath("out.mdb") + "\nCards written: 2, cards failed: 0.");
-  EXPECT_EQ(Cell(1, 2), "Alan");  // the listing survives the closed database
+TEST_F(WindowTest, SaveAsUnderTheHourglass) {
+  QtWindowDriver driver(window, dialogs);
+  test::RunSaveAs(driver, std::filesystem::path(dir.path().toStdString()), reporter);
+}
 
-  // A name too long for its panel gives up its middle; the tip keeps it whole.
+TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
+  QtWindowDriver driver(window, dialogs);
+  test::RunFailureReports(driver, reporter);
+}
+
+TEST_F(WindowTest, ProgressWhileConverting) {
+  QtWindowDriver driver(window, dialogs);
+  test::RunProgressWhileConverting(driver, std::filesystem::path(dir.path().toStdString()));
+}
+
+TEST_F(WindowTest, CloseDuringConversionWaitsForItsEnd) {
+  QtWindowDriver driver(window, dialogs);
+  test::RunCloseDuringConversion(driver, std::filesystem::path(dir.path().toStdString()));
+  EXPECT_FALSE(csv.mDbOpen());
+}
+
+// A name too long for its panel gives up its middle; the tip keeps it whole.
+TEST_F(WindowTest, LongNamesInPanels) {
   const std::string name = "contacts-" + std::string(80, 'x') + ".csv";
   window.SetPanel(Panel::kCsvFile, name, "/home/" + name);
   QLabel* panel = window.Panel("CSVfile");
   EXPECT_TRUE(panel->text().startsWith("contacts-") && panel->text().endsWith(".csv"));
   EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
   EXPECT_EQ(panel->toolTip().toStdString(), "/home/" + name);
-}
-
-TEST_F(WindowTest, FailuresAreReportedWithTheirIcons) {
-  window.FillCSVlv({u"One", u"Two"});  // listed, then reported as short
-  EXPECT_EQ(Listed(), 2);
-
-  QString opened;
-  window.openDocument = [&](const QString& path) {
-    opened = path;
-    return QString("File not found");
-  };
-  window.mnuHelpIndex->trigger();
-  EXPECT_TRUE(opened.endsWith("Readme.txt")) << opened.toStdString();
-
-  ASSERT_EQ(reporter.reports.size(), 2u) << Reports();
-  EXPECT_EQ(reporter.reports[0].text.rfind("Err 9 ", 0), 0u) << Reports();
-  EXPECT_EQ(reporter.reports[0].icon, Icon::Exclamation);
-  EXPECT_EQ(reporter.reports[1].text, "File not found");
-  EXPECT_EQ(reporter.reports[1].icon, Icon::None);
 }
 
 // The real boxes, answered as a user would: the first line as ever, the card or
@@ -319,62 +299,6 @@ TEST_F(WindowTest, MessageBoxesOnTheOffscreenPlatform) {
   EXPECT_EQ(seen, (QStringList{"Err 9 Subscript out of range (a continuation line with no card "
                                "before it)\nLine 2 of contacts.csv",
                                "Err -2147220502 Problem parsing line!\nLine 2 of contacts.csv"}));
-}
-
-// A slow conversion shows how far it got, at most ten times a second, with the
-// commands disabled; the window keeps handling events meanwhile.
-TEST_F(WindowTest, ProgressWhileConverting) {
-  std::vector<Card> cards(20000, kAda);
-  const QString path = WriteCards("large.csv", cards);  // about 5 MB, read 1 MB at a time
-  Open(path);
-  seam::ScopedFault slow(
-      seam::FileOp::kExportRead,
-      [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }, 0, true);
-  QStringList texts;
-  bool disabledMeanwhile = true;
-  QTimer sample;
-  QObject::connect(&sample, &QTimer::timeout, [&] {
-    if (texts.isEmpty() || texts.back() != Progress()) texts << Progress();
-    for (QAction* command :
-         {window.mnuFileOpen, window.mnuEditParse, window.mnuFileSaveAs, window.mnuExit}) {
-      if (Progress().startsWith("Converting") && command->isEnabled()) disabledMeanwhile = false;
-    }
-  });
-  sample.start(10);
-  const auto start = std::chrono::steady_clock::now();
-  Parse();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  sample.stop();
-  EXPECT_EQ(Progress(), "Translation complete.");
-  EXPECT_TRUE(disabledMeanwhile);
-  EXPECT_TRUE(window.mnuFileOpen->isEnabled() && window.mnuFileSaveAs->isEnabled());
-  const QStringList shown = texts.filter("Converting");
-  ASSERT_FALSE(shown.isEmpty()) << texts.join(" | ").toStdString();
-  EXPECT_LE(shown.size(), seconds * 10 + 1);
-  int last = -1;
-  int first = -1;
-  for (const QString& text : shown) {
-    const auto match =
-        QRegularExpression(QString::fromUtf8("^Converting\u2026 (\\d+)%$")).match(text);
-    ASSERT_TRUE(match.hasMatch()) << text.toStdString();
-    EXPECT_GE(match.captured(1).toInt(), last);
-    last = match.captured(1).toInt();
-    if (first < 0) first = last;
-  }
-  EXPECT_LT(first, 100);  // shown while it ran, not only at its end
-}
-
-// Closing the window during a conversion closes it once the conversion ends.
-TEST_F(WindowTest, CloseDuringConversionWaitsForItsEnd) {
-  Open(WriteCards("cards.csv", {kAda, kAlan}));
-  seam::ScopedFault slow(seam::FileOp::kExportRead,
-                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
-  QTimer::singleShot(50, [&] { window.close(); });
-  Parse();
-  EXPECT_EQ(Progress(), "Translation complete.");
-  EXPECT_FALSE(csv.mDbOpen());
-  EXPECT_FALSE(window.isVisible());
 }
 
 // Help > About loads one box, also during a conversion, and the box still reports

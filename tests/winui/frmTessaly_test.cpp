@@ -199,7 +199,21 @@ class WinWindowDriver : public test::MainWindowDriver {
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
   }
-  void WaitWhileConverting() override { WaitForConversion(window_); }
+  void WaitWhileConverting(const std::function<void()>& meanwhile) override {
+    while (window_.session().Converting()) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      Pump(window_);
+      if (meanwhile) meanwhile();
+    }
+    Pump(window_);
+  }
+  void AskToClose() override { SendMessageW(window_.Window(), WM_CLOSE, 0, 0); }
+  bool Shows() override { return window_.Window() && IsWindowVisible(window_.Window()); }
+  bool Busy() override { return window_.Busy(); }
+  void ListFieldNames(const std::vector<std::u16string>& names) override { window_.FillCSVlv(names); }
+  void OpenGuideWith(std::function<std::string(const std::string& path)> open) override {
+    window_.openDocument = std::move(open);
+  }
 
   void ResizeWindow(int width, int height) override {
     SetWindowPos(window_.Window(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
@@ -240,7 +254,6 @@ class WinWindowTest : public testing::Test {
     std::filesystem::create_directories(folder);
     window.quitWithWindow = false;
     ASSERT_TRUE(window.Create()) << "no window: does Wine have an X display (DISPLAY)?";
-    reporter.whenShown = [this] { busyAtReports.push_back(window.Busy()); };
     ShowWindow(window.Window(), SW_SHOWNORMAL);
     UpdateWindow(window.Window());
     Pump(window);
@@ -251,10 +264,7 @@ class WinWindowTest : public testing::Test {
   }
 
   std::string WriteCards(const std::string& name, const std::vector<test::Card>& cards) {
-    std::vector<std::string> lines{test::HeaderLine()};
-    for (const test::Card& card : cards) lines.push_back(test::RecordLine(card));
-    std::ofstream(folder / name, std::ios::binary) << test::Crlf(lines);
-    return (folder / name).string();
+    return test::WriteCards(folder / name, cards);
   }
   void Choose(Command command) {
     SendMessageW(window.Window(), WM_COMMAND, static_cast<WPARAM>(frmTessaly::CommandId(command)), 0);
@@ -262,11 +272,9 @@ class WinWindowTest : public testing::Test {
   }
   void Open(const std::string& path) { dialogs.open = path, Choose(Command::kOpen); }
   void Parse() { Choose(Command::kParse), WaitForConversion(window); }
-  std::string Progress() { return Narrow(PanelText(window.StatusBar1, 1)); }
 
   std::filesystem::path folder;
   test::RecordingReporter reporter;
-  std::vector<bool> busyAtReports;
   modCSV csv{reporter};
   ScriptedDialogs dialogs;
   frmTessaly window{csv, reporter, dialogs};
@@ -338,23 +346,32 @@ TEST_F(WinWindowTest, LongListingsAndTheirEnd) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-// Save as runs under the hourglass; the panels keep their widths and their tips
-// the whole texts.
-TEST_F(WinWindowTest, PanelsAndTheHourglass) {
-  Open(WriteCards("cards.csv", {kAda, kAlan}));
-  Parse();
-  dialogs.save = (folder / "no such folder" / "out.mdb").string();
-  Choose(Command::kSaveAs);
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].icon, Icon::Critical);
-  EXPECT_EQ(busyAtReports, std::vector<bool>{true});
-  EXPECT_FALSE(window.Busy());
-  dialogs.save = (folder / "out.mdb").string();
-  Choose(Command::kSaveAs);
+TEST_F(WinWindowTest, SaveAsUnderTheHourglass) {
   WinWindowDriver driver(window, dialogs);
-  EXPECT_EQ(driver.PanelTip("MDBfile"), (folder / "out.mdb").string() + "\nCards written: 2, cards failed: 0.");
-  EXPECT_EQ(Narrow(ListText(window.lvMDB, 1, 2)), "Alan");  // the listing outlives the closed database
+  test::RunSaveAs(driver, folder, reporter);
+}
 
+TEST_F(WinWindowTest, FailuresAreReportedWithTheirIcons) {
+  WinWindowDriver driver(window, dialogs);
+  test::RunFailureReports(driver, reporter);
+}
+
+TEST_F(WinWindowTest, ProgressWhileConverting) {
+  WinWindowDriver driver(window, dialogs);
+  test::RunProgressWhileConverting(driver, folder);
+}
+
+TEST_F(WinWindowTest, CloseDuringConversionWaitsForItsEnd) {
+  WinWindowDriver driver(window, dialogs);
+  test::RunCloseDuringConversion(driver, folder);
+  EXPECT_EQ(window.Window(), nullptr);
+  EXPECT_FALSE(csv.mDbOpen());
+  EXPECT_FALSE(csv.mCardFileOpen());
+}
+
+// A name too long for its panel gives up its middle; the tip keeps it whole.
+TEST_F(WinWindowTest, LongNamesInPanels) {
+  WinWindowDriver driver(window, dialogs);
   const std::string name = "contacts-" + std::string(80, 'x') + ".csv";
   window.SetPanel(Panel::kCsvFile, name, "C:\\" + name);
   const std::string shown = driver.PanelText("CSVfile");
@@ -362,71 +379,6 @@ TEST_F(WinWindowTest, PanelsAndTheHourglass) {
   EXPECT_EQ(shown.substr(shown.size() - 4), ".csv") << shown;
   EXPECT_LT(shown.size(), name.size());
   EXPECT_EQ(driver.PanelTip("CSVfile"), "C:\\" + name);
-}
-
-TEST_F(WinWindowTest, FailuresAreReportedWithTheirIcons) {
-  window.FillCSVlv({u"One", u"Two"});  // listed, then reported as short
-  EXPECT_EQ(ListView_GetItemCount(window.lvCSV), 2);
-  std::string opened;
-  window.openDocument = [&](const std::string& path) {
-    opened = path;
-    return std::string("File not found");
-  };
-  Choose(Command::kHelpIndex);
-  EXPECT_EQ(opened.substr(opened.size() - 10), "Readme.txt");
-  ASSERT_EQ(reporter.reports.size(), 2u);
-  EXPECT_EQ(reporter.reports[0].text.rfind("Err 9 ", 0), 0u) << reporter.reports[0].text;
-  EXPECT_EQ(reporter.reports[0].icon, Icon::Exclamation);
-  EXPECT_EQ(reporter.reports[1].text, "File not found");
-  EXPECT_EQ(reporter.reports[1].icon, Icon::None);
-}
-
-// A slow conversion shows how far it got with every command but the always-there
-// ones disabled, while the window goes on handling its messages.
-TEST_F(WinWindowTest, ProgressWhileConverting) {
-  Open(WriteCards("large.csv", std::vector<test::Card>(20000, kAda)));
-  seam::ScopedFault slow(
-      seam::FileOp::kExportRead, [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }, 0,
-      true);
-  WinWindowDriver driver(window, dialogs);
-  std::vector<std::string> texts;
-  bool disabledMeanwhile = true;
-  Choose(Command::kParse);
-  while (window.session().Converting()) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    Pump(window);
-    const std::string progress = Progress();
-    if (texts.empty() || texts.back() != progress) texts.push_back(progress);
-    if (progress.rfind("Converting", 0) == 0) {
-      for (const test::ButtonSeen& button : driver.Buttons()) disabledMeanwhile &= !button.enabled;
-      for (const test::MenuItemSeen& item : driver.Menus()[0].items) {
-        if (item.caption != "-") disabledMeanwhile &= !item.enabled;
-      }
-    }
-  }
-  Pump(window);
-  EXPECT_EQ(Progress(), "Translation complete.");
-  EXPECT_TRUE(disabledMeanwhile);
-  int shown = 0;
-  for (const std::string& text : texts) shown += text.rfind("Converting\u2026 ", 0) == 0;
-  EXPECT_GT(shown, 0) << testing::PrintToString(texts);
-}
-
-// Closing the window during a conversion closes it once the conversion ends; the
-// card database is closed either way.
-TEST_F(WinWindowTest, CloseDuringConversionWaitsForItsEnd) {
-  Open(WriteCards("cards.csv", {kAda, kAlan}));
-  {
-    seam::ScopedFault slow(seam::FileOp::kExportRead,
-                           [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
-    Choose(Command::kParse);
-    SendMessageW(window.Window(), WM_CLOSE, 0, 0);
-    EXPECT_NE(window.Window(), nullptr);  // still converting
-    WaitForConversion(window);
-  }
-  EXPECT_EQ(window.Window(), nullptr);
-  EXPECT_FALSE(csv.mDbOpen());
-  EXPECT_FALSE(csv.mCardFileOpen());
 }
 
 // Ctrl+A loads one About box however often it is chosen.
