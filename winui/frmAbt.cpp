@@ -39,13 +39,6 @@ constexpr Design kDesigns[] = {
 };
 constexpr size_t kButtons = 2;
 
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 void SetText(HWND window, const std::string& text) {
   SetWindowTextW(window, win32::Wide(text).c_str());
 }
@@ -83,15 +76,6 @@ SIZE TextRoom(HWND control, bool label, const TwipsScale& twips) {
 }
 
 }  // namespace
-
-void PlaceCentred(HWND window, HWND over) {
-  const RECT outer = WindowRect(window);
-  RECT target{};
-  if (!over || !GetWindowRect(over, &target)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &target, 0);
-  const about::Point at = about::CentredTopLeft(target.left, target.top, Width(target),
-                                                Height(target), Width(outer), Height(outer));
-  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
 
 frmAbt::frmAbt(Reporter& reporter, AboutServices services)
     : reporter_(reporter), services_(std::move(services)) {}

@@ -79,8 +79,4 @@ class frmAbt {
 void ShowAbout(std::unique_ptr<frmAbt>& box, HWND mainWindow, Reporter& reporter,
                AboutServices services = {});
 
-// Moves `window` to be centred over `over` (the primary screen's work area when
-// null), wherever that stands.
-void PlaceCentred(HWND window, HWND over);
-
 }  // namespace tessaly::winui

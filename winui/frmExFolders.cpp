@@ -7,7 +7,6 @@
 
 #include "engine/modCSV.h"
 #include "session/notes_to_journal.h"
-#include "winui/frmAbt.h"
 #include "winui/twips_scale.h"
 #include "winui/window_basics.h"
 
@@ -45,13 +44,6 @@ int PanelIndex(const std::string& key) {
     if (key == kPanels[i].key) return static_cast<int>(i);
   }
   return -1;
-}
-
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 }  // namespace

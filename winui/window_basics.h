@@ -5,9 +5,11 @@
 // twips, and rectangles' sizes.
 
 #include <exception>
+#include <string>
 
 #include "platform/reporter.h"
 #include "platform/win32.h"
+#include "session/about_box.h"
 #include "winui/twips_scale.h"
 
 namespace tessaly::winui {
@@ -29,6 +31,24 @@ inline RECT WindowRect(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
   return rect;
+}
+
+inline std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Moves `window` to be centred over `over` (the primary screen's work area when
+// null), wherever that stands, also partly off screen.
+inline void PlaceCentred(HWND window, HWND over) {
+  const RECT outer = WindowRect(window);
+  RECT target{};
+  if (!over || !GetWindowRect(over, &target)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &target, 0);
+  const about::Point at = about::CentredTopLeft(target.left, target.top, Width(target),
+                                                Height(target), Width(outer), Height(outer));
+  SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The font the system shows messages in, for the controls; null when it cannot be had.
