@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include "engine/modCSV.h"
+#include "outlook/com_apartment.h"
 #include "session/session.h"
 #include "session/window_arguments.h"
 #include "tessaly/version.h"
@@ -80,6 +81,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
                                       ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
+  // Notes to Journal reaches Outlook from this thread; its objects, held by the
+  // module, go before COM does.
+  const tessaly::outlook::ComApartment apartment;
   tessaly::winui::MessageBoxReporter reporter;
   tessaly::modCSV csv(reporter);
   tessaly::winui::CommonFileDialogs dialogs(reporter);

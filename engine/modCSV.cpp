@@ -21,12 +21,6 @@ modCSV::~modCSV() {
   if (oldTempRemoval_.joinable()) oldTempRemoval_.join();
 }
 
-void modCSV::SetOutlook(std::shared_ptr<outlook::Application> app,
-                        std::shared_ptr<outlook::NameSpace> ns) {
-  olApp_ = std::move(app);
-  olNs_ = std::move(ns);
-}
-
 void modCSV::RemoveTempDatabase(const std::string& path) {
   if (oldTempRemoval_.joinable()) oldTempRemoval_.join();
   // The system takes a while to delete a large file: it goes under another name at

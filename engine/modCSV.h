@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/card_file_reader.h"
@@ -122,9 +123,9 @@ class modCSV {
   bool CreateCardTable();
   bool WriteCardRecord(const std::vector<std::u16string>& flds);
 
-  // Connects Notes to Journal's Outlook objects to the module.
-  void SetOutlook(std::shared_ptr<outlook::Application> app,
-                  std::shared_ptr<outlook::NameSpace> ns);
+  // Notes to Journal's Outlook objects; each replaces (and releases) the last.
+  void SetOlApp(std::shared_ptr<outlook::Application> app) { olApp_ = std::move(app); }
+  void SetOlNs(std::shared_ptr<outlook::NameSpace> ns) { olNs_ = std::move(ns); }
 
   // Module-wide state, read only.
   const std::string& mTempDbPath() const { return tempDbPath_; }

@@ -1,6 +1,7 @@
 #include "outlook/folder_store.h"
 
 #include <algorithm>
+#include <cassert>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -205,6 +206,19 @@ class StoreFolder : public MAPIFolder {
 
 using Stores = std::shared_ptr<const std::vector<FolderData>>;
 
+class StoreRoots : public Folders {
+ public:
+  explicit StoreRoots(Stores stores) : stores_(std::move(stores)) {}
+  int32_t Count() const override { return static_cast<int32_t>(stores_->size()); }
+  std::shared_ptr<MAPIFolder> Item(int32_t index) const override {
+    assert(index >= 1 && index <= Count());
+    return std::make_shared<StoreFolder>((*stores_)[static_cast<size_t>(index) - 1]);
+  }
+
+ private:
+  Stores stores_;
+};
+
 class StoreNameSpace : public NameSpace {
  public:
   explicit StoreNameSpace(Stores stores) : stores_(std::move(stores)) {}
@@ -212,16 +226,13 @@ class StoreNameSpace : public NameSpace {
   std::shared_ptr<MAPIFolder> GetFolderFromID(const std::string& entryID) override {
     const FolderData* found = stores_->empty() ? nullptr : FindFolder(stores_->front(), entryID);
     if (found == nullptr) {
-      throw Failure(err::kNotFound,
-                    "No folder with the entry identifier \"" + entryID + "\" was found.");
+      throw Failure(err::kNotFound, FolderNotFound(entryID));
     }
     return std::make_shared<StoreFolder>(*found);
   }
 
-  std::vector<std::shared_ptr<MAPIFolder>> Folders() override {
-    std::vector<std::shared_ptr<MAPIFolder>> roots;
-    for (const FolderData& root : *stores_) roots.push_back(std::make_shared<StoreFolder>(root));
-    return roots;
+  std::shared_ptr<outlook::Folders> Folders() override {
+    return std::make_shared<StoreRoots>(stores_);
   }
 
  private:
@@ -244,28 +255,24 @@ class StoreApplication : public Application {
   Stores stores_;
 };
 
-[[noreturn]] void Unavailable(const std::string& why) {
-  throw Failure(err::kCannotCreateObject, "Outlook is not available (" + why + ").");
-}
-
 std::string ReadStoreFile(const std::string& path) {
   File file;
   if (const int error = file.OpenForReading(path)) {
-    Unavailable("cannot open the folder store \"" + path +
-                "\": " + std::generic_category().message(error));
+    throw Unavailable("cannot open the folder store \"" + path +
+                      "\": " + std::generic_category().message(error));
   }
   std::string text;
   char buffer[65536];
   for (;;) {
     size_t got = 0;
     if (const int error = file.Read(buffer, sizeof buffer, got)) {
-      Unavailable("cannot read the folder store \"" + path +
-                  "\": " + std::generic_category().message(error));
+      throw Unavailable("cannot read the folder store \"" + path +
+                        "\": " + std::generic_category().message(error));
     }
     if (got == 0) break;
     text.append(buffer, got);
     if (text.size() > kMaxStoreBytes) {
-      Unavailable("the folder store \"" + path + "\" is too large");
+      throw Unavailable("the folder store \"" + path + "\" is too large");
     }
   }
   return text;
@@ -295,22 +302,18 @@ std::vector<FolderData> ParseFolderStore(std::string_view document) {
   return roots;
 }
 
+std::string FolderNotFound(const std::string& entryID) {
+  return "No folder with the entry identifier \"" + entryID + "\" was found.";
+}
+
 std::shared_ptr<Application> OpenFolderStore(const std::string& path) {
   const std::string text = ReadStoreFile(path);
   try {
     return std::make_shared<StoreApplication>(
         std::make_shared<const std::vector<FolderData>>(ParseFolderStore(text)));
   } catch (const std::invalid_argument& e) {
-    Unavailable("the folder store \"" + path + "\" is malformed: " + e.what());
+    throw Unavailable("the folder store \"" + path + "\" is malformed: " + e.what());
   }
-}
-
-std::shared_ptr<Application> CreateOutlookApplication() {
-  const std::optional<std::string> path = EnvironmentVariable(kStoreVariable);
-  if (!path || path->empty()) {
-    Unavailable(std::string("no folder store is set in ") + kStoreVariable);
-  }
-  return OpenFolderStore(*path);
 }
 
 }  // namespace tessaly::outlook

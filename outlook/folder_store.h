@@ -48,6 +48,9 @@ struct FolderData {
 // the fault when the document is not a well-formed store.
 std::vector<FolderData> ParseFolderStore(std::string_view document);
 
+// The description of the failure when no folder has this entry identifier.
+std::string FolderNotFound(const std::string& entryID);
+
 // An application over the store file at `path`; throws Failure
 // (err::kCannotCreateObject) when it cannot be read or is malformed.
 std::shared_ptr<Application> OpenFolderStore(const std::string& path);

@@ -22,6 +22,7 @@ class Failure : public std::runtime_error {
 
 // Numbers of the failures raised by the run time itself (not by the database engine).
 namespace err {
+inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
 inline constexpr int32_t kFileNotFound = 53;
 inline constexpr int32_t kBadFileMode = 54;

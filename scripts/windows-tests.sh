@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the core, tessaly-convert.exe, the window tessaly.exe and their
 # tests for 64-bit Windows with MinGW-w64 and runs the tests under Wine, windows on
-# a virtual X display; then drives tessaly.exe by keys as a user would, and has
+# a virtual X display, Outlook's part against the project's stand-in for its
+# automation server; then drives tessaly.exe by keys as a user would, and has
 # this system's independent readers check the files both programs wrote against
 # the Linux build's. Expects build/test, the Linux build of the tests
 # (scripts/test.sh makes it first).
@@ -60,7 +61,8 @@ awk '/^\[ RUN      \]/ { name = $4 } /: Skipped$/ { getline reason; print "  " n
   "$build/Testing/Temporary/LastTest.log"
 
 scripts/windows-window-check.sh "$build/app/tessaly.exe" build/test/app/tessaly-convert \
-  build/test/bench/gen_export
+  build/test/bench/gen_export "$build/tests/outlook_standin/outlook-standin.dll" \
+  "$build/tests/winui/window-probe.exe"
 
 exe=$build/app/tessaly-convert.exe
 cmake -S . -B build/test -DTESSALY_WINDOWS_CONVERTER="$PWD/$exe" >/dev/null

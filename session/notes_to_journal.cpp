@@ -18,9 +18,9 @@ std::string TrimBlanks(const std::string& text) {
 
 bool ConnectOutlook(modCSV& csv, Reporter& reporter) {
   try {
-    std::shared_ptr<outlook::Application> app = outlook::CreateOutlookApplication();
-    std::shared_ptr<outlook::NameSpace> ns = app->GetNamespace("MAPI");
-    csv.SetOutlook(app, ns);
+    // Each reference is replaced once its new object is there, releasing the old.
+    csv.SetOlApp(outlook::CreateOutlookApplication());
+    csv.SetOlNs(csv.mOlApp()->GetNamespace("MAPI"));
     return true;
   } catch (const Failure& failure) {
     ReportFailure(reporter, failure, Icon::Exclamation);
@@ -45,7 +45,9 @@ bool ListContactFolders(const std::shared_ptr<outlook::Application>& mOlApp,
   try {
     if (!mOlApp) throw ObjectNotSet("Outlook is not connected");
     const auto ns = mOlApp->GetNamespace("MAPI");
-    for (const auto& folder : ns->Folders()) {
+    const auto folders = ns->Folders();
+    for (int32_t i = 1, count = folders->Count(); i <= count; ++i) {
+      const auto folder = folders->Item(i);
       if (folder->ItemsCount() > 0) addItem(folder->Name());
       if (folder->DefaultItemType() == outlook::olContactItem) addItem(folder->Name());
     }

@@ -21,9 +21,10 @@ class NameSpace;
 
 class modCSV;
 
-// Connects to Outlook into the module's references, both replaced only once the
-// new objects are there. False, after a report with the exclamation icon, when
-// Outlook cannot be had; then no dialog is shown.
+// Connects to Outlook into the module's references, each replaced only once its
+// new object is there: a namespace that cannot be had leaves the new application
+// beside the previous namespace. False, after a report with the exclamation icon,
+// when either cannot be had; then no dialog is shown.
 bool ConnectOutlook(modCSV& csv, Reporter& reporter);
 
 // The item count of the contact folder whose entry identifier the user typed

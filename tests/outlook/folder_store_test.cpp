@@ -48,10 +48,10 @@ TEST_F(FolderStore, LooksUpTheDefaultStoreOnly) {
     EXPECT_EQ(FailureOf([&] { ns->GetFolderFromID(missing); }).Number(), err::kNotFound);
   }
   const auto roots = ns->Folders();
-  ASSERT_EQ(roots.size(), 2u);
-  EXPECT_EQ(roots[0]->Name(), "Mailbox");
-  EXPECT_EQ(roots[1]->ItemsCount(), 7);
-  EXPECT_EQ(roots[1]->DefaultItemType(), olContactItem);
+  ASSERT_EQ(roots->Count(), 2);
+  EXPECT_EQ(roots->Item(1)->Name(), "Mailbox");
+  EXPECT_EQ(roots->Item(2)->ItemsCount(), 7);
+  EXPECT_EQ(roots->Item(2)->DefaultItemType(), olContactItem);
 }
 
 TEST_F(FolderStore, MalformedStoresFailWithThePlace) {

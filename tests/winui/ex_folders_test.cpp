@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "winui/common_controls.h"
 
 #include "engine/modCSV.h"
 #include "outlook/folder_store.h"
 #include "tests/support/recording_reporter.h"
+#include "tests/support/standin_outlook.h"
 #include "tests/support/test_platform.h"
 #include "tests/winui/window_test_support.h"
 
@@ -38,6 +40,9 @@ struct Seen {
   HWND owner = nullptr;
   bool dialog = false;
   bool ownerEnabled = true;
+  std::wstring typeFirst;  // typed into the contact box, which is then left
+  bool typed = false;
+  std::wstring count;  // the "Contact" panel's text after that
 } seen;
 
 void CALLBACK CloseTheDialog(HWND, UINT, UINT_PTR, DWORD) {
@@ -45,6 +50,21 @@ void CALLBACK CloseTheDialog(HWND, UINT, UINT_PTR, DWORD) {
   if (!dialog || !IsWindowVisible(dialog)) return;
   seen.dialog = true;
   seen.ownerEnabled = IsWindowEnabled(seen.owner) != FALSE;
+  // The controls in tab order; the check runs from the dialog's own loop.
+  HWND contact = FindWindowExW(dialog, nullptr, WC_EDITW, nullptr);
+  if (!seen.typeFirst.empty() && !seen.typed) {
+    SetFocus(contact);
+    SetWindowTextW(contact, seen.typeFirst.c_str());
+    SetFocus(FindWindowExW(dialog, contact, WC_EDITW, nullptr));
+    seen.typed = true;
+    return;
+  }
+  HWND bar = FindWindowExW(dialog, nullptr, STATUSCLASSNAMEW, nullptr);
+  wchar_t count[32] = {};
+  if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, 1, 0)) < std::size(count)) {
+    SendMessageW(bar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(count));
+  }
+  seen.count = count;
   PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -53,7 +73,8 @@ class ExFoldersTest : public testing::Test {
   ExFoldersTest() {
     owner_ = CreateWindowExW(0, WC_STATICW, L"Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 50, 800,
                              600, nullptr, nullptr, nullptr, nullptr);
-    seen = {owner_};
+    seen = Seen{};
+    seen.owner = owner_;
   }
   ~ExFoldersTest() override {
     if (timer_) KillTimer(nullptr, timer_);
@@ -211,6 +232,7 @@ TEST_F(ExFoldersTest, RunModalEndsWithTheDialogOrAQuit) {
   }
 }
 
+// With no folder store named and no Outlook registered.
 TEST_F(ExFoldersTest, NotesToJournalShowsTheDialogOnlyWithOutlook) {
   modCSV csv(reporter_);
   CloseDialogsByTimer();
@@ -229,6 +251,41 @@ TEST_F(ExFoldersTest, NotesToJournalShowsTheDialogOnlyWithOutlook) {
   EXPECT_TRUE(IsWindowEnabled(owner_));
   EXPECT_NE(csv.mOlNs(), nullptr);
   EXPECT_EQ(reporter_.reports.size(), 1u);
+}
+
+// As tessaly.exe runs it: Outlook reached through its automation interface.
+TEST_F(ExFoldersTest, NotesToJournalReachesOutlookThroughItsAutomationInterface) {
+  test::StandInOutlook outlook;
+  std::string why;
+  if (!outlook.Register(why)) GTEST_SKIP() << why;
+  outlook.Serve(kStore);
+  modCSV csv(reporter_);
+  seen.typeFirst = L"  00000000FULL ";
+  CloseDialogsByTimer();
+  NotesToJournal(csv, reporter_, owner_);
+  EXPECT_TRUE(seen.dialog);
+  EXPECT_TRUE(seen.typed);
+  EXPECT_EQ(seen.count, L"312");
+  EXPECT_TRUE(reporter_.reports.empty());
+  std::cout << "Notes to Journal through the automation interface: the dialog showed "
+            << win32::Utf8(seen.count) << " items for the folder typed\n";
+
+  // Gone from the system: the command says so, shows no dialog, keeps the last
+  // connection.
+  outlook.Unregister();
+  seen = Seen{};
+  seen.owner = owner_;
+  NotesToJournal(csv, reporter_, owner_);
+  EXPECT_FALSE(seen.dialog);
+  ASSERT_EQ(reporter_.reports.size(), 1u);
+  EXPECT_EQ(reporter_.reports[0].text,
+            "Err 429 Outlook is not available (\"Outlook.Application\" is not registered on this "
+            "computer).");
+  EXPECT_EQ(reporter_.reports[0].icon, Icon::Exclamation);
+  EXPECT_NE(csv.mOlNs(), nullptr);
+  csv.SetOlNs(nullptr);
+  csv.SetOlApp(nullptr);
+  EXPECT_EQ(outlook.LiveObjects(), 0);
 }
 
 }  // namespace
