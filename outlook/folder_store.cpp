@@ -182,14 +182,6 @@ FolderData ReadFolder(const Value& value, const std::string& where, std::set<std
   return folder;
 }
 
-const FolderData* FindFolder(const FolderData& folder, const std::string& id) {
-  if (folder.EntryID == id) return &folder;
-  for (const FolderData& sub : folder.Folders) {
-    if (const FolderData* found = FindFolder(sub, id)) return found;
-  }
-  return nullptr;
-}
-
 class StoreFolder : public MAPIFolder {
  public:
   explicit StoreFolder(const FolderData& data)
@@ -255,29 +247,6 @@ class StoreApplication : public Application {
   Stores stores_;
 };
 
-std::string ReadStoreFile(const std::string& path) {
-  File file;
-  if (const int error = file.OpenForReading(path)) {
-    throw Unavailable("cannot open the folder store \"" + path +
-                      "\": " + std::generic_category().message(error));
-  }
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    size_t got = 0;
-    if (const int error = file.Read(buffer, sizeof buffer, got)) {
-      throw Unavailable("cannot read the folder store \"" + path +
-                        "\": " + std::generic_category().message(error));
-    }
-    if (got == 0) break;
-    text.append(buffer, got);
-    if (text.size() > kMaxStoreBytes) {
-      throw Unavailable("the folder store \"" + path + "\" is too large");
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 std::vector<FolderData> ParseFolderStore(std::string_view document) {
@@ -302,12 +271,47 @@ std::vector<FolderData> ParseFolderStore(std::string_view document) {
   return roots;
 }
 
+std::string ReadFolderStoreFile(const std::string& path, ReadFrom from) {
+  File file;
+  if (const int error = file.OpenForReading(path, from)) {
+    throw std::runtime_error("cannot open the folder store \"" + path +
+                             "\": " + std::generic_category().message(error));
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    size_t got = 0;
+    if (const int error = file.Read(buffer, sizeof buffer, got)) {
+      throw std::runtime_error("cannot read the folder store \"" + path +
+                               "\": " + std::generic_category().message(error));
+    }
+    if (got == 0) return text;
+    text.append(buffer, got);
+    if (text.size() > kMaxStoreBytes) {
+      throw std::runtime_error("the folder store \"" + path + "\" is too large");
+    }
+  }
+}
+
+const FolderData* FindFolder(const FolderData& root, const std::string& entryID) {
+  if (root.EntryID == entryID) return &root;
+  for (const FolderData& sub : root.Folders) {
+    if (const FolderData* found = FindFolder(sub, entryID)) return found;
+  }
+  return nullptr;
+}
+
 std::string FolderNotFound(const std::string& entryID) {
   return "No folder with the entry identifier \"" + entryID + "\" was found.";
 }
 
 std::shared_ptr<Application> OpenFolderStore(const std::string& path) {
-  const std::string text = ReadStoreFile(path);
+  std::string text;
+  try {
+    text = ReadFolderStoreFile(path);
+  } catch (const std::runtime_error& e) {
+    throw Unavailable(e.what());
+  }
   try {
     return std::make_shared<StoreApplication>(
         std::make_shared<const std::vector<FolderData>>(ParseFolderStore(text)));

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "outlook/outlook.h"
+#include "platform/file.h"
 
 namespace tessaly::outlook {
 
@@ -47,6 +48,14 @@ struct FolderData {
 // Roots of the stores, in order. Throws std::invalid_argument with the place and
 // the fault when the document is not a well-formed store.
 std::vector<FolderData> ParseFolderStore(std::string_view document);
+
+// The text of the store file at `path`. Throws std::runtime_error saying why when
+// it cannot be read whole or is larger than kMaxStoreBytes.
+std::string ReadFolderStoreFile(const std::string& path, ReadFrom from = ReadFrom::kAnything);
+
+// The folder of `root`'s tree, `root` included, with this entry identifier; null
+// when there is none.
+const FolderData* FindFolder(const FolderData& root, const std::string& entryID);
 
 // The description of the failure when no folder has this entry identifier.
 std::string FolderNotFound(const std::string& entryID);

@@ -63,14 +63,6 @@ std::optional<std::string> ExactUtf8(const std::wstring& wide) {
   return utf8;
 }
 
-const FolderData* FindFolder(const FolderData& folder, const std::string& entryID) {
-  if (folder.EntryID == entryID) return &folder;
-  for (const FolderData& sub : folder.Folders) {
-    if (const FolderData* found = FindFolder(sub, entryID)) return found;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 Application::Application() : DispatchObject(kApplicationMembers) {}
@@ -103,7 +95,7 @@ void NameSpace::Call(DISPID id, const Arguments& arguments, VARIANT& result) {
   }
   const std::optional<std::string> wanted = ExactUtf8(entryID);
   const FolderData* found = nullptr;
-  if (store != nullptr && wanted && !wanted->empty()) found = FindFolder(*store, *wanted);
+  if (store != nullptr && wanted && !wanted->empty()) found = outlook::FindFolder(*store, *wanted);
   if (found == nullptr) {
     throw AutomationError{MAPI_E_NOT_FOUND, outlook::FolderNotFound(win32::Utf8(entryID))};
   }
